@@ -1,0 +1,70 @@
+#include "log/trace_format.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <vector>
+
+const char kScopeEntryMarker[] = "() <<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<";
+const char kScopeExitMarker[] = "() >>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>";
+const char kMessageSeparator[] = ":    ";
+const char kConvertToAnsiFail[] = "(Convert to ansi fail)";
+const wchar_t kWideFormatFail[] = L"(Format fail)";
+
+namespace {
+
+std::string FormatHeaderWith(const char* format, const SYSTEMTIME& t, const void* name,
+                             unsigned processId, unsigned threadId) {
+    char buffer[512];
+    int n = _snprintf(buffer, sizeof(buffer), format, t.wYear, t.wMonth, t.wDay, t.wHour,
+                      t.wMinute, t.wSecond, t.wMilliseconds, name, processId, threadId);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof(buffer)) return std::string();
+    return std::string(buffer, static_cast<size_t>(n));
+}
+
+std::string ToAnsiLossy(const std::wstring& text) {
+    int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return std::string();
+    std::vector<char> buffer(static_cast<size_t>(size));
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer.data(), size, nullptr, nullptr);
+    return std::string(buffer.data());
+}
+
+}  // namespace
+
+std::string FormatHeaderText(const SYSTEMTIME& time, const std::wstring& moduleName,
+                             unsigned processId, unsigned threadId) {
+    std::string header = FormatHeaderWith("[%04d-%02d-%02d %02d:%02d:%02d.%03d][%S(%u), T:%u]",
+                                          time, moduleName.c_str(), processId, threadId);
+    if (header.empty()) {
+        std::string name = ToAnsiLossy(moduleName);
+        header = FormatHeaderWith("[%04d-%02d-%02d %02d:%02d:%02d.%03d][%s(%u), T:%u]", time,
+                                  name.c_str(), processId, threadId);
+    }
+    return header;
+}
+
+bool FormatNarrow(std::string& out, const char* format, va_list args) {
+    va_list measure;
+    va_copy(measure, args);
+    int length = _vscprintf(format, measure);
+    va_end(measure);
+    if (length < 0) return false;
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    int written = _vsnprintf(buffer.data(), buffer.size(), format, args);
+    if (written < 0) return false;
+    out.append(buffer.data(), static_cast<size_t>(written));
+    return true;
+}
+
+bool FormatWide(std::wstring& out, const wchar_t* format, va_list args) {
+    va_list measure;
+    va_copy(measure, args);
+    int length = _vscwprintf(format, measure);
+    va_end(measure);
+    if (length < 0) return false;
+    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
+    int written = _vsnwprintf(buffer.data(), buffer.size(), format, args);
+    if (written < 0) return false;
+    out.append(buffer.data(), static_cast<size_t>(written));
+    return true;
+}

@@ -1,0 +1,75 @@
+#include "sys/file_access.h"
+
+#include "log/func_trace.h"
+
+namespace {
+
+constexpr DWORD kUsersAccessMask = 0xF0000000;  // GENERIC_READ|WRITE|EXECUTE|ALL
+constexpr DWORD kInheritFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+
+bool ReadFileDacl(const wchar_t* path, std::vector<BYTE>& descriptor, PACL& dacl) {
+    DWORD needed = 0;
+    GetFileSecurityW(path, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+    descriptor.assign(needed, 0);
+    if (!GetFileSecurityW(path, DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed))
+        return false;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    dacl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor.data(), &present, &dacl, &defaulted)) return false;
+    // A descriptor without a list, or with a null list, has nothing to extend.
+    return present && dacl != nullptr;
+}
+
+}  // namespace
+
+bool LookupUsersSid(std::vector<BYTE>& sid) {
+    DWORD sidSize = 0;
+    DWORD domainSize = 0;
+    SID_NAME_USE use;
+    LookupAccountNameW(nullptr, L"Users", nullptr, &sidSize, nullptr, &domainSize, &use);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+    sid.assign(sidSize, 0);
+    std::vector<wchar_t> domain(domainSize + 1);
+    return LookupAccountNameW(nullptr, L"Users", sid.data(), &sidSize, domain.data(), &domainSize,
+                              &use) != FALSE;
+}
+
+bool BuildUsersFirstDacl(PSID usersSid, PACL oldDacl, std::vector<BYTE>& newDacl) {
+    ACL_SIZE_INFORMATION info = {};
+    if (!GetAclInformation(oldDacl, &info, sizeof(info), AclSizeInformation)) return false;
+    DWORD size = info.AclBytesInUse + GetLengthSid(usersSid) + 16;
+    newDacl.assign(size, 0);
+    PACL acl = reinterpret_cast<PACL>(newDacl.data());
+    if (!InitializeAcl(acl, size, ACL_REVISION)) return false;
+    if (!AddAccessAllowedAceEx(acl, ACL_REVISION, kInheritFlags, kUsersAccessMask, usersSid))
+        return false;
+    for (DWORD i = 0; i < info.AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(oldDacl, i, &ace)) return false;
+        WORD aceSize = static_cast<ACE_HEADER*>(ace)->AceSize;
+        if (!AddAce(acl, ACL_REVISION, MAXDWORD, ace, aceSize)) return false;
+    }
+    return true;
+}
+
+bool GrantUsersFileAccess(const wchar_t* path) {
+    std::vector<BYTE> usersSid;
+    if (!LookupUsersSid(usersSid)) return false;
+    std::vector<BYTE> oldDescriptor;
+    PACL oldDacl = nullptr;
+    if (!ReadFileDacl(path, oldDescriptor, oldDacl)) return false;
+    std::vector<BYTE> newDacl;
+    if (!BuildUsersFirstDacl(usersSid.data(), oldDacl, newDacl)) return false;
+    SECURITY_DESCRIPTOR descriptor;
+    if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)) return false;
+    if (!SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(newDacl.data()), TRUE))
+        return false;
+    return SetFileSecurityW(path, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
+}
+
+bool AddFileAccessAllowedRights(const wchar_t* path) {
+    FuncTrace scope("AddFileAccessAllowedRights");
+    return GrantUsersFileAccess(path);
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <windows.h>
+#include <vector>
+
+// Opens a file or directory to the local "Users" group: full access, inherited below a
+// directory, as a new first entry in front of all existing entries of its DACL.
+bool AddFileAccessAllowedRights(const wchar_t* path);
+
+// The same grant without a trace scope, for the log configuration, which runs before
+// tracing is set up.
+bool GrantUsersFileAccess(const wchar_t* path);
+
+// Builds the new list: the Users entry first, then every entry of oldDacl in its order.
+bool BuildUsersFirstDacl(PSID usersSid, PACL oldDacl, std::vector<BYTE>& newDacl);
+
+// The security identifier of the local account name "Users".
+bool LookupUsersSid(std::vector<BYTE>& sid);

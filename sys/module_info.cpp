@@ -1,0 +1,44 @@
+#include "sys/module_info.h"
+
+#include <windows.h>
+#include <cwchar>
+#include <vector>
+
+std::wstring GetModulePath() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(GetModuleHandleW(nullptr), path, MAX_PATH);
+    return std::wstring(path);
+}
+
+std::wstring DirOfPath(const std::wstring& path) {
+    size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring NameOfPath(const std::wstring& path) {
+    size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring GetModuleDir() { return DirOfPath(GetModulePath()); }
+
+std::wstring GetModuleName() { return NameOfPath(GetModulePath()); }
+
+std::wstring GetFileVersionString(const wchar_t* path) {
+    if (path == nullptr) return std::wstring();
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeW(path, &handle);
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1 + 1, 0);
+    if (size == 0 || !GetFileVersionInfoW(path, 0, size, buffer.data())) return std::wstring();
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT infoSize = 0;
+    if (!VerQueryValueW(buffer.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) ||
+        info == nullptr)
+        return std::wstring();
+    wchar_t text[64];
+    _snwprintf(text, 64, L"%u.%u.%u.%u", HIWORD(info->dwFileVersionMS),
+               LOWORD(info->dwFileVersionMS), HIWORD(info->dwFileVersionLS),
+               LOWORD(info->dwFileVersionLS));
+    text[63] = L'\0';
+    return std::wstring(text);
+}
