@@ -1,0 +1,44 @@
+#include "install/install_paths.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr DWORD kTempPathBuffer = 260;
+
+}  // namespace
+
+std::wstring TrimTrailingBackslashes(const std::wstring& path) {
+    size_t end = path.find_last_not_of(L'\\');
+    return end == std::wstring::npos ? std::wstring() : path.substr(0, end + 1);
+}
+
+std::wstring GetTempDirectory() {
+    wchar_t buffer[kTempPathBuffer] = {};
+    DWORD length = GetTempPathW(kTempPathBuffer, buffer);
+    if (length == 0 || length >= kTempPathBuffer) return std::wstring();
+    return TrimTrailingBackslashes(std::wstring(buffer, length));
+}
+
+std::wstring BaseDirectoryPath(const std::wstring& programFiles) {
+    return programFiles + L"\\Velmora";
+}
+
+std::wstring SiteDirectoryPath(const std::wstring& baseDir, const std::wstring& siteName) {
+    return baseDir + L"\\" + siteName;
+}
+
+std::wstring DescriptorCopyPath(const std::wstring& downloadedPath, const std::wstring& tempDir,
+                                const std::wstring& siteDir) {
+    if (tempDir.empty()) return downloadedPath;
+    std::wstring result;
+    size_t from = 0;
+    for (size_t at = downloadedPath.find(tempDir); at != std::wstring::npos;
+         at = downloadedPath.find(tempDir, from)) {
+        result.append(downloadedPath, from, at - from);
+        result += siteDir;
+        from = at + tempDir.size();
+    }
+    result.append(downloadedPath, from, std::wstring::npos);
+    return result;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+// Paths the installation steps lay out.
+
+// The text without any backslash at its end ("C:\Temp\\" gives "C:\Temp").
+std::wstring TrimTrailingBackslashes(const std::wstring& path);
+
+// The user's temporary directory (GetTempPathW, 260 characters) with no separator at its end;
+// empty when the platform gives none.
+std::wstring GetTempDirectory();
+
+// "<programFiles>\Velmora".
+std::wstring BaseDirectoryPath(const std::wstring& programFiles);
+
+// "<baseDir>\<siteName>".
+std::wstring SiteDirectoryPath(const std::wstring& baseDir, const std::wstring& siteName);
+
+// Where the descriptor is kept: the downloaded path with every occurrence of the temporary
+// directory replaced by the site directory. An empty temporary directory replaces nothing.
+std::wstring DescriptorCopyPath(const std::wstring& downloadedPath, const std::wstring& tempDir,
+                                const std::wstring& siteDir);

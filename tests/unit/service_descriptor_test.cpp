@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <io.h>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "install/service_descriptor.h"
+#include "log/func_trace.h"
+#include "log/trace_log.h"
+#include "tests/unit/test_files.h"
+
+namespace {
+
+using testfiles::ScratchDir;
+
+// Switches the trace on into a file that is reopened and closed for every line, so the test
+// can read it while the program goes on; the previous trace state and standard output come
+// back at the end.
+class TraceIntoFile {
+  public:
+    explicit TraceIntoFile(const std::wstring& path)
+        : m_savedMode(g_traceMode), m_savedPath(g_traceLogPath) {
+        fflush(stdout);
+        m_savedStdout = _dup(_fileno(stdout));
+        DeleteFileW(path.c_str());
+        g_traceLogPath = path;
+        g_traceMode = TraceFileAppend;
+    }
+    ~TraceIntoFile() {
+        g_traceMode = m_savedMode;
+        g_traceLogPath = m_savedPath;
+        if (m_savedStdout >= 0 && _wfreopen(L"NUL", L"w", stdout) != nullptr) {
+            _dup2(m_savedStdout, _fileno(stdout));
+        }
+        if (m_savedStdout >= 0) _close(m_savedStdout);
+    }
+    TraceIntoFile(const TraceIntoFile&) = delete;
+    TraceIntoFile& operator=(const TraceIntoFile&) = delete;
+
+  private:
+    DWORD m_savedMode;
+    std::wstring m_savedPath;
+    int m_savedStdout;
+};
+
+std::string InCodePage(UINT codePage, const std::wstring& text) {
+    int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0) {
+        WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &narrow[0],
+                            size, nullptr, nullptr);
+    }
+    return narrow;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::string Bytes(const char* data, size_t size) { return std::string(data, size); }
+
+const std::string kPadding(10 * 1024 * 1024 - 5, 'x');
+
+struct DescriptorCase {
+    const char* label;
+    std::string bytes;
+    DescriptorOutcome outcome;
+    std::wstring siteName;
+};
+
+std::vector<DescriptorCase> DescriptorCases() {
+    using O = DescriptorOutcome;
+    return {
+        {"TagNameEndTag", "<servicename>Sales</servicename>\n", O::Found, L"Sales"},
+        {"AmongOtherLines",
+         "<?xml version=\"1.0\"?>\n<service>\n  <servicename>Sales</servicename>\n</service>\n",
+         O::Found, L"Sales"},
+        {"LastLineWithoutLineEnd", "<service>\n<servicename>Sales</servicename>", O::Found,
+         L"Sales"},
+        {"CapitalsDoNotMatch", "<ServiceName>Sales</ServiceName>\n", O::NoStartTag, L""},
+        {"CapitalsSkippedForExactTag",
+         "<ServiceName>Wrong</ServiceName>\n<servicename>Sales</servicename>\n", O::Found,
+         L"Sales"},
+        {"SpacesKept", "<servicename>  Sales Team </servicename>\n", O::Found, L"  Sales Team "},
+        {"EmptyElement", "<servicename></servicename>\n", O::Found, L""},
+        {"EndTagOnNextLine", "<servicename>Sales\n</servicename>\n", O::WrongXml, L""},
+        {"TwoTagLinesFirstCounts",
+         "<servicename>Sales</servicename>\n<servicename>Other</servicename>\n", O::Found,
+         L"Sales"},
+        {"SecondTagOnSameLineEndsName", "<servicename>Sales<servicename>Other</servicename>\n",
+         O::Found, L"Sales"},
+        {"CrLfReadsAsLf", "<service>\r\n<servicename>Sales</servicename>\r\n</service>\r\n",
+         O::Found, L"Sales"},
+        {"CrLfEndsLineBeforeEndTag", "<servicename>Sales\r\n</servicename>\r\n", O::WrongXml, L""},
+        {"LoneCrStaysInName", "<servicename>Sa\rles</servicename>\n", O::Found, L"Sa\rles"},
+        {"KoreanName", "<servicename>\xEC\x98\x81\xEC\x97\x85\xEB\xB6\x80</servicename>\n",
+         O::Found, L"\xC601\xC5C5\xBD80"},
+        {"JapaneseName", "<servicename>\xE3\x81\x95\xE3\x81\x8F\xE3\x82\x89</servicename>\n",
+         O::Found, L"\x3055\x304F\x3089"},
+        {"ByteOrderMarkBeforeTag", "\xEF\xBB\xBF<servicename>Sales</servicename>\n", O::Found,
+         L"Sales"},
+        {"EndOfFileByteHidesLaterTag", "<service>\n\x1A<servicename>Sales</servicename>\n",
+         O::NoStartTag, L""},
+        {"EndOfFileByteCutsLine", "<servicename>Sales\x1A</servicename>\n", O::WrongXml, L""},
+        {"ZeroByteEndsName", Bytes("<servicename>Sa\0les</servicename>\n", 34), O::Found, L"Sa"},
+        {"ZeroByteStillNeedsEndTag", Bytes("<servicename>Sa\0les\n", 21), O::WrongXml, L""},
+        {"NoStartTagLineEnded", "<service>\n<name>Sales</name>\n", O::NoStartTag, L""},
+        {"NoStartTagLastLineOpen", "<service>\nSales", O::NoStartTag, L""},
+        {"EmptyFile", "", O::NoStartTag, L""},
+        {"TenMebibyteLine", kPadding + "<servicename>Sales</servicename>\n", O::Found, L"Sales"},
+    };
+}
+
+std::string ExpectedLogMessage(const DescriptorCase& c) {
+    if (c.outcome != DescriptorOutcome::Found) return "Wrong xml___";
+    // The trace writes wide text through the C runtime, which the first scope sets to Korean.
+    return "SiteName: " + InCodePage(949, c.siteName);
+}
+
+TEST(ServiceDescriptor, ScannerGivesTheSameReadingWholeOrByteByByte) {
+    for (const DescriptorCase& c : DescriptorCases()) {
+        if (c.bytes.size() > 4096) continue;
+        SCOPED_TRACE(c.label);
+        DescriptorReading whole = ParseServiceDescriptor(c.bytes.data(), c.bytes.size());
+        EXPECT_EQ(whole.outcome, c.outcome);
+        EXPECT_EQ(whole.siteName, c.siteName);
+
+        ServiceDescriptorScanner scanner;
+        for (char byte : c.bytes) {
+            if (!scanner.Feed(&byte, 1)) break;
+        }
+        DescriptorReading pieces = scanner.Finish();
+        EXPECT_EQ(pieces.outcome, c.outcome);
+        EXPECT_EQ(pieces.siteName, c.siteName);
+    }
+}
+
+TEST(ServiceDescriptor, ScannerStopsWantingBytesOnceSettled) {
+    const std::string found = "<servicename>Sales</servicename>";
+    ServiceDescriptorScanner scanner;
+    EXPECT_TRUE(scanner.Feed(found.data(), 18));
+    EXPECT_FALSE(scanner.Feed(found.data() + 18, found.size() - 18));
+    EXPECT_FALSE(scanner.Feed("<servicename>x<", 15));
+    EXPECT_EQ(scanner.Finish().siteName, L"Sales");
+}
+
+TEST(ServiceDescriptor, ReadSiteNameReadsFilesAndLogsThroughTheCallersScope) {
+    ScratchDir dir(L"descriptor");
+    const std::wstring logPath = dir.File(L"trace.log");
+    for (const DescriptorCase& c : DescriptorCases()) {
+        SCOPED_TRACE(c.label);
+        const std::wstring path = dir.File(L"velmora_server.exe");
+        ASSERT_TRUE(testfiles::WriteBytes(path, c.bytes));
+        std::wstring siteName = L"untouched";
+        bool ok;
+        {
+            TraceIntoFile trace(logPath);
+            FuncTrace scope("DescriptorTest::Read");
+            ok = ReadSiteName(scope, path, siteName);
+        }
+        EXPECT_EQ(ok, c.outcome == DescriptorOutcome::Found);
+        EXPECT_EQ(siteName, ok ? c.siteName : std::wstring(L"untouched"));
+        // The file has been closed again, whichever way the reading ended.
+        EXPECT_TRUE(DeleteFileW(path.c_str()));
+
+        std::vector<std::string> lines = testfiles::SplitLines(testfiles::ReadBytes(logPath));
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_NE(lines[0].find("DescriptorTest::Read() <<<"), std::string::npos);
+        EXPECT_TRUE(EndsWith(lines[1], ":    " + ExpectedLogMessage(c))) << lines[1];
+        EXPECT_NE(lines[2].find("DescriptorTest::Read() >>>"), std::string::npos);
+    }
+}
+
+TEST(ServiceDescriptor, ReadSiteNameTakesATenMebibyteName) {
+    ScratchDir dir(L"descriptor_long");
+    const std::wstring path = dir.File(L"velmora_server.exe");
+    ASSERT_TRUE(testfiles::WriteBytes(path, "<servicename>" + kPadding + "</servicename>\n"));
+    FuncTrace scope("DescriptorTest::Long");
+    std::wstring siteName;
+    ASSERT_TRUE(ReadSiteName(scope, path, siteName));
+    EXPECT_EQ(siteName, std::wstring(kPadding.size(), L'x'));
+}
+
+TEST(ServiceDescriptor, ReadSiteNameReadsAFileOthersHoldOpenForWriting) {
+    ScratchDir dir(L"descriptor_shared");
+    const std::wstring path = dir.File(L"velmora_server.exe");
+    ASSERT_TRUE(testfiles::WriteBytes(path, "<servicename>Sales</servicename>\n"));
+    ScopedKernelHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(writer.IsValid());
+    FuncTrace scope("DescriptorTest::Shared");
+    std::wstring siteName;
+    ASSERT_TRUE(ReadSiteName(scope, path, siteName));
+    EXPECT_EQ(siteName, L"Sales");
+}
+
+TEST(ServiceDescriptor, MissingFileIsAnOpenFailure) {
+    ScratchDir dir(L"descriptor_missing");
+    const std::wstring logPath = dir.File(L"trace.log");
+    std::wstring siteName = L"untouched";
+    bool ok;
+    {
+        TraceIntoFile trace(logPath);
+        FuncTrace scope("DescriptorTest::Missing");
+        ok = ReadSiteName(scope, dir.File(L"velmora_server.exe"), siteName);
+    }
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(siteName, L"untouched");
+    std::vector<std::string> lines = testfiles::SplitLines(testfiles::ReadBytes(logPath));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(EndsWith(lines[1], ":    velmora_server.exe Open fail___")) << lines[1];
+}
+
+}  // namespace
