@@ -63,6 +63,8 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 std::string Bytes(const char* data, size_t size) { return std::string(data, size); }
 
 const std::string kPadding(10 * 1024 * 1024 - 5, 'x');
+// The file is read in pieces of 64 KiB; this puts a CR as the last byte of the first piece.
+const std::string kCrAtPieceEnd(64 * 1024 - 1, 'x');
 
 struct DescriptorCase {
     const char* label;
@@ -110,6 +112,10 @@ std::vector<DescriptorCase> DescriptorCases() {
         {"NoStartTagLineEnded", "<service>\n<name>Sales</name>\n", O::NoStartTag, L""},
         {"NoStartTagLastLineOpen", "<service>\nSales", O::NoStartTag, L""},
         {"EmptyFile", "", O::NoStartTag, L""},
+        {"CrLfAcrossReadPieces", kCrAtPieceEnd + "\r\n<servicename>Sales</servicename>\n", O::Found,
+         L"Sales"},
+        {"CrLfAcrossReadPiecesEndsName",
+         kCrAtPieceEnd.substr(18) + "<servicename>Sales\r\n</servicename>\n", O::WrongXml, L""},
         {"TenMebibyteLine", kPadding + "<servicename>Sales</servicename>\n", O::Found, L"Sales"},
     };
 }
@@ -122,7 +128,7 @@ std::string ExpectedLogMessage(const DescriptorCase& c) {
 
 TEST(ServiceDescriptor, ScannerGivesTheSameReadingWholeOrByteByByte) {
     for (const DescriptorCase& c : DescriptorCases()) {
-        if (c.bytes.size() > 4096) continue;
+        if (c.bytes.size() > 1024 * 1024) continue;
         SCOPED_TRACE(c.label);
         DescriptorReading whole = ParseServiceDescriptor(c.bytes.data(), c.bytes.size());
         EXPECT_EQ(whole.outcome, c.outcome);
