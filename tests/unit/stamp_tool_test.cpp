@@ -136,6 +136,16 @@ TEST(StampTool, RefusesWithoutWritingAndNeverTouchesTheInput) {
     const std::string original = ReadWholeFile(in);
     std::wstring stamped = folder.File(L"stamped.exe");
     ASSERT_EQ(RunToEnd(tool, Quoted(in) + L" " + Quoted(stamped) + L" files.example.com"), 0);
+    // The copy differs only in the buffer, which now starts with the address.
+    std::vector<unsigned char> before = AsBytes(original);
+    std::vector<unsigned char> after = AsBytes(ReadWholeFile(stamped));
+    size_t buffer = 0;
+    ASSERT_EQ(velmora_stamp::LocateBuffer(before, buffer), StampResult::Stamped);
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(BufferText(after, buffer), u"files.example.com");
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + buffer, after.begin()));
+    size_t bufferEnd = buffer + 2 * velmora_stamp::kBufferUnits;
+    EXPECT_TRUE(std::equal(before.begin() + bufferEnd, before.end(), after.begin() + bufferEnd));
     std::wstring noMarker = folder.File(L"plain.exe");
     ASSERT_TRUE(CopyProgram(DistPath(L"velmora-stamp.exe"), noMarker));
 
