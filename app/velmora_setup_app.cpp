@@ -3,49 +3,43 @@
 #include <commctrl.h>
 #include <string>
 
+#include "app/preset_address.h"
 #include "log/func_trace.h"
 #include "log/trace_config.h"
 #include "log/trace_log.h"
 #include "sys/module_info.h"
+#include "sys/os_version.h"
 #include "ui/setup_dlg.h"
 
 CVelmora_SetupApp theApp;
-
-namespace {
-
-// The file name without its extension; empty when the name has no full stop.
-std::wstring ModuleNameWithoutExtension(const std::wstring& path) {
-    std::wstring name = NameOfPath(path);
-    size_t dot = name.rfind(L'.');
-    return dot == std::wstring::npos ? std::wstring() : name.substr(0, dot);
-}
-
-}  // namespace
 
 BOOL CVelmora_SetupApp::InitInstance() {
     InitTraceLog();
     FuncTrace scope("CVelmora_SetupApp::InitInstance");
 
+    // Newer systems get the compatibility layer before anything of this run is logged.
+    DWORD osMajor = 0;
+    DWORD osMinor = 0;
+    if (GetOSVersion(osMajor, osMinor) && osMajor >= 6) WriteRegcompatibility();
+
     std::wstring modulePath = GetModulePath();
     TraceMsg(scope, "ModulePath: %S", modulePath.c_str());
-    std::wstring moduleName = ModuleNameWithoutExtension(modulePath);
+    std::wstring moduleName = BaseNameOfPath(modulePath);
     TraceMsg(scope, "ModuleName: %S", moduleName.c_str());
     std::wstring version = GetFileVersionString(modulePath.c_str());
     TraceMsg(scope, "ModuleVersion: %S", version.c_str());
 
-    std::wstring presetAddress;
-    int https = 0;
+    PresetAddress preset = LoadPresetAddress(moduleName);
+    if (preset.automatic) m_bAutoSetup = 1;
 
     INITCOMMONCONTROLSEX controls = {sizeof(controls), 0xFF};
     InitCommonControlsEx(&controls);
 
     {
         CVelmora_SetupDlg page;
-        page.m_strPresetAddress = presetAddress;
-        page.m_bHttps = https;
+        page.m_strPresetAddress = preset.text;
+        page.m_bHttps = preset.https;
         page.DoModal();
     }
     return FALSE;
 }
-
-bool CVelmora_SetupApp::WriteRegcompatibility() { return false; }

@@ -5,9 +5,12 @@
 #include <vector>
 
 std::wstring GetModulePath() {
+    // Windows XP fills a too small buffer without a terminating zero; counting the length the
+    // call reports gives every system the same 259 characters of a longer path.
     wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(GetModuleHandleW(nullptr), path, MAX_PATH);
-    return std::wstring(path);
+    DWORD length = GetModuleFileNameW(GetModuleHandleW(nullptr), path, MAX_PATH);
+    if (length >= MAX_PATH) length = MAX_PATH - 1;
+    return std::wstring(path, wcsnlen(path, length));
 }
 
 std::wstring DirOfPath(const std::wstring& path) {
@@ -24,11 +27,17 @@ std::wstring GetModuleDir() { return DirOfPath(GetModulePath()); }
 
 std::wstring GetModuleName() { return NameOfPath(GetModulePath()); }
 
+std::wstring BaseNameOfPath(const std::wstring& path) {
+    std::wstring name = NameOfPath(path);
+    size_t dot = name.rfind(L'.');
+    return dot == std::wstring::npos ? std::wstring() : name.substr(0, dot);
+}
+
 std::wstring GetFileVersionString(const wchar_t* path) {
     if (path == nullptr) return std::wstring();
     DWORD handle = 0;
     DWORD size = GetFileVersionInfoSizeW(path, &handle);
-    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1 + 1, 0);
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, 0);
     if (size == 0 || !GetFileVersionInfoW(path, 0, size, buffer.data())) return std::wstring();
     VS_FIXEDFILEINFO* info = nullptr;
     UINT infoSize = 0;

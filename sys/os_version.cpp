@@ -1,0 +1,107 @@
+#include "sys/os_version.h"
+
+#include <lm.h>
+#include <atomic>
+#include <memory>
+
+#include "sys/scoped_handle.h"
+
+namespace {
+
+// Filled only from the workstation service. The minor number is stored before the major one,
+// and readers look at the major one first, so a reader that sees a major number also sees the
+// minor number that belongs to it.
+std::atomic<DWORD> g_osMajorCache{0};
+std::atomic<DWORD> g_osMinorCache{0};
+
+struct NetApiBufferDeleter {
+    void operator()(void* buffer) const { NetApiBufferFree(buffer); }
+};
+
+bool ReadCachedVersion(DWORD& major, DWORD& minor) {
+    DWORD cachedMajor = g_osMajorCache.load(std::memory_order_acquire);
+    if (cachedMajor == 0) return false;
+    major = cachedMajor;
+    minor = g_osMinorCache.load(std::memory_order_relaxed);
+    return true;
+}
+
+bool QueryWorkstationVersion(DWORD& major, DWORD& minor) {
+    LPBYTE raw = nullptr;
+    if (NetWkstaGetInfo(nullptr, 100, &raw) != NERR_Success) return false;
+    std::unique_ptr<void, NetApiBufferDeleter> buffer(raw);
+    const WKSTA_INFO_100* info = reinterpret_cast<const WKSTA_INFO_100*>(raw);
+    if (info == nullptr) return false;
+    g_osMinorCache.store(info->wki100_ver_minor, std::memory_order_relaxed);
+    g_osMajorCache.store(info->wki100_ver_major, std::memory_order_release);
+    return ReadCachedVersion(major, minor);
+}
+
+// The native call answers with the true version even where the version functions are told
+// to report an older one.
+bool QueryNativeVersion(DWORD& major, DWORD& minor) {
+    using RtlGetVersionFn = LONG(WINAPI*)(PRTL_OSVERSIONINFOW);
+    ScopedLibrary ntdll(LoadLibraryW(L"NtDll.dll"));
+    if (!ntdll) return false;
+    FARPROC proc = GetProcAddress(ntdll.Get(), "RtlGetVersion");
+    if (proc == nullptr) return false;
+    RtlGetVersionFn rtlGetVersion =
+        reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(proc));
+    RTL_OSVERSIONINFOW info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+    rtlGetVersion(&info);
+    if (info.dwMajorVersion == 0) return false;
+    major = info.dwMajorVersion;
+    minor = info.dwMinorVersion;
+    return true;
+}
+
+void QueryVersionFunctions(DWORD& major, DWORD& minor) {
+    OSVERSIONINFOEXW info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+#ifdef _MSC_VER
+#pragma warning(suppress : 4996)
+#endif
+    BOOL ok = GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info));
+    if (ok && info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+        major = info.dwMajorVersion;
+        minor = info.dwMinorVersion;
+    }
+}
+
+// The version functions may report less than the system is; asking the system whether it is
+// at least the next version finds the real one as far as it lets itself be asked.
+void ProbeVersionUpwards(DWORD& major, DWORD& minor) {
+    while (IsOSVersionAtLeast(major + 1, 0)) {
+        ++major;
+        minor = 0;
+    }
+    while (IsOSVersionAtLeast(major, minor + 1)) ++minor;
+}
+
+}  // namespace
+
+bool IsOSVersionAtLeast(DWORD major, DWORD minor) {
+    OSVERSIONINFOEXW info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+    info.dwMajorVersion = major;
+    info.dwMinorVersion = minor;
+    info.dwPlatformId = VER_PLATFORM_WIN32_NT;
+    DWORDLONG mask = 0;
+    mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
+    mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
+    mask = VerSetConditionMask(mask, VER_PLATFORMID, VER_EQUAL);
+    return VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_PLATFORMID, mask) !=
+           FALSE;
+}
+
+bool GetOSVersion(DWORD& major, DWORD& minor) {
+    major = 0;
+    minor = 0;
+    if (ReadCachedVersion(major, minor)) return true;
+    if (QueryWorkstationVersion(major, minor)) return true;
+    if (QueryNativeVersion(major, minor)) return true;
+    QueryVersionFunctions(major, minor);
+    ProbeVersionUpwards(major, minor);
+    return major != 0;
+}

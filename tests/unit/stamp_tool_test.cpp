@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "child_process_support.h"
+#include "tools/stamp/stamp_image.h"
+
+namespace {
+
+using velmora_stamp::StampResult;
+
+std::vector<unsigned char> Utf16Bytes(const std::u16string& text) {
+    std::vector<unsigned char> bytes;
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(unit >> 8));
+    }
+    return bytes;
+}
+
+// An image with the buffer as a build leaves it, between some other bytes.
+std::vector<unsigned char> BuiltImage() {
+    std::vector<unsigned char> image(100, 0xCC);
+    std::u16string buffer(1, u'\0');
+    buffer += velmora_stamp::kMarker;
+    buffer.resize(velmora_stamp::kBufferUnits, u'\0');
+    std::vector<unsigned char> bytes = Utf16Bytes(buffer);
+    image.insert(image.end(), bytes.begin(), bytes.end());
+    image.insert(image.end(), 64, 0xDD);
+    return image;
+}
+
+std::vector<unsigned char> AsBytes(const std::string& text) {
+    return std::vector<unsigned char>(text.begin(), text.end());
+}
+
+std::u16string BufferText(const std::vector<unsigned char>& image, size_t offset) {
+    std::u16string text;
+    for (size_t at = offset; image[at] != 0 || image[at + 1] != 0; at += 2)
+        text += velmora_stamp::ReadUnit(image, at);
+    return text;
+}
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+}  // namespace
+
+TEST(StampImage, AddressChecks) {
+    const std::string longest(velmora_stamp::kMaxAddressUnits, 'a');
+    struct Case {
+        std::string address;
+        StampResult result;
+    };
+    const Case cases[] = {
+        {"files.example.com", StampResult::Stamped},
+        {"files.example.com:8443", StampResult::Stamped},
+        {"10.0.0.7:1", StampResult::Stamped},
+        {"host-1:65535", StampResult::Stamped},
+        {longest, StampResult::Stamped},
+        {"", StampResult::AddressEmpty},
+        {longest + "a", StampResult::AddressTooLong},
+        {"https://files.example.com", StampResult::AddressInvalid},
+        {"files.example.com/app", StampResult::AddressInvalid},
+        {"files example.com", StampResult::AddressInvalid},
+        {"files_example.com", StampResult::AddressInvalid},
+        {":8443", StampResult::AddressInvalid},
+        {"host:", StampResult::AddressInvalid},
+        {"host:0", StampResult::AddressInvalid},
+        {"host:65536", StampResult::AddressInvalid},
+        {"host:84a3", StampResult::AddressInvalid},
+        {"host:1:2", StampResult::AddressInvalid},
+        {"h\xC3\xA9st", StampResult::AddressInvalid},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "address case " << (&c - cases));
+        std::vector<unsigned char> image = BuiltImage();
+        const std::vector<unsigned char> before = image;
+        StampResult result = velmora_stamp::StampImage(image, c.address);
+        EXPECT_EQ(result, c.result);
+        if (result == StampResult::Stamped) {
+            EXPECT_EQ(BufferText(image, 100), std::u16string(c.address.begin(), c.address.end()));
+            EXPECT_EQ(image.size(), before.size());
+            EXPECT_TRUE(std::equal(before.begin(), before.begin() + 100, image.begin()));
+            EXPECT_TRUE(std::equal(before.end() - 64, before.end(), image.end() - 64));
+        } else {
+            EXPECT_EQ(image, before);
+        }
+    }
+}
+
+TEST(StampImage, BufferChecks) {
+    std::vector<unsigned char> twice = BuiltImage();
+    std::vector<unsigned char> second = BuiltImage();
+    twice.insert(twice.end(), second.begin(), second.end());
+    std::vector<unsigned char> cutShort = BuiltImage();
+    cutShort.resize(100 + 2 * 500);
+    std::vector<unsigned char> dirtyTail = BuiltImage();
+    dirtyTail[100 + 2 * 1000] = 'x';
+    std::vector<unsigned char> stamped = BuiltImage();
+    ASSERT_EQ(velmora_stamp::StampImage(stamped, "first.example.com"), StampResult::Stamped);
+
+    struct Case {
+        const char* what;
+        std::vector<unsigned char> image;
+        StampResult result;
+    };
+    const Case cases[] = {
+        {"no marker", AsBytes(std::string(4096, '\0')), StampResult::MarkerMissing},
+        {"two markers", twice, StampResult::MarkerNotUnique},
+        {"buffer cut by the file end", cutShort, StampResult::BufferDamaged},
+        {"buffer tail not empty", dirtyTail, StampResult::BufferDamaged},
+        {"already stamped", stamped, StampResult::AlreadyStamped},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<unsigned char> image = c.image;
+        EXPECT_EQ(velmora_stamp::StampImage(image, "files.example.com"), c.result);
+        EXPECT_EQ(image, c.image);
+    }
+}
+
+TEST(StampImage, BuiltProgramCarriesTheWholeBuffer) {
+    std::vector<unsigned char> image = AsBytes(ReadWholeFile(DistPath(L"Velmora_Setup.exe")));
+    size_t buffer = 0;
+    ASSERT_EQ(velmora_stamp::LocateBuffer(image, buffer), StampResult::Stamped);
+    EXPECT_EQ(velmora_stamp::ReadUnit(image, buffer), 0);
+    EXPECT_EQ(BufferText(image, buffer + 2), std::u16string(velmora_stamp::kMarker));
+}
+
+TEST(StampTool, RefusesWithoutWritingAndNeverTouchesTheInput) {
+    TempFolder folder(L"stamp_tool");
+    std::wstring tool = DistPath(L"velmora-stamp.exe");
+    std::wstring in = folder.File(L"Velmora_Setup.exe");
+    ASSERT_TRUE(CopyProgram(DistPath(L"Velmora_Setup.exe"), in));
+    const std::string original = ReadWholeFile(in);
+    std::wstring stamped = folder.File(L"stamped.exe");
+    ASSERT_EQ(RunToEnd(tool, Quoted(in) + L" " + Quoted(stamped) + L" files.example.com"), 0);
+    // The copy differs only in the buffer, which now starts with the address.
+    std::vector<unsigned char> before = AsBytes(original);
+    std::vector<unsigned char> after = AsBytes(ReadWholeFile(stamped));
+    size_t buffer = 0;
+    ASSERT_EQ(velmora_stamp::LocateBuffer(before, buffer), StampResult::Stamped);
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(BufferText(after, buffer), u"files.example.com");
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + buffer, after.begin()));
+    size_t bufferEnd = buffer + 2 * velmora_stamp::kBufferUnits;
+    EXPECT_TRUE(std::equal(before.begin() + bufferEnd, before.end(), after.begin() + bufferEnd));
+    std::wstring noMarker = folder.File(L"plain.exe");
+    ASSERT_TRUE(CopyProgram(DistPath(L"velmora-stamp.exe"), noMarker));
+
+    struct Case {
+        std::wstring input;
+        std::wstring address;
+        long exitCode;
+    };
+    const Case cases[] = {
+        {in, L"\"\"", 1},
+        {in, L"https://files.example.com", 1},
+        {in, L"files.example.com:99999", 1},
+        {in, std::wstring(velmora_stamp::kMaxAddressUnits + 1, L'a'), 1},
+        {stamped, L"other.example.com", 1},
+        {noMarker, L"files.example.com", 1},
+        {folder.File(L"missing.exe"), L"files.example.com", 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "refusal case " << (&c - cases));
+        std::wstring out = folder.File(L"out.exe");
+        EXPECT_EQ(RunToEnd(tool, Quoted(c.input) + L" " + Quoted(out) + L" " + c.address),
+                  c.exitCode);
+        EXPECT_EQ(GetFileAttributesW(out.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    EXPECT_EQ(RunToEnd(tool, Quoted(in) + L" " + Quoted(in) + L" files.example.com"), 2);
+    EXPECT_EQ(RunToEnd(tool, Quoted(in)), 2);
+    EXPECT_EQ(ReadWholeFile(in), original);
+}
+
+TEST(StampTool, StampedCopyStartsInAutomaticModeWithTheAddress) {
+    TempFolder folder(L"stamp_run");
+    std::wstring in = folder.File(L"preset_probe.exe");
+    ASSERT_TRUE(CopyProgram(FixturePath(L"preset_probe.exe"), in));
+    const std::string original = ReadWholeFile(in);
+    // The file name asks for https; the stamp wins and always means http.
+    std::wstring out = folder.File(L"Velmora_Setup_https_other.example.com_443.exe");
+    ASSERT_EQ(RunToEnd(DistPath(L"velmora-stamp.exe"),
+                       Quoted(in) + L" " + Quoted(out) + L" files.example.com:8443"),
+              0);
+    EXPECT_EQ(ReadWholeFile(in), original);
+
+    std::wstring report = folder.File(L"report.txt");
+    ASSERT_EQ(RunToEnd(out, Quoted(report)), 0);
+    EXPECT_EQ(ReadWholeFile(report), "text=files.example.com:8443\nhttps=0\nautomatic=1\n");
+}

@@ -1,0 +1,145 @@
+#pragma once
+
+// Writing a service address into the stamp buffer of a Velmora_Setup program image. Plain
+// standard C++, so that the tool builds for Linux and for Windows from the same source and the
+// tests can call it directly.
+
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace velmora_stamp {
+
+// The buffer: 1024 UTF-16 units; as built a NUL, then the marker with its NUL, then zeros.
+constexpr std::size_t kBufferUnits = 1024;
+constexpr char16_t kMarker[] =
+    u"20150611_{1AE5E6A6-F03B-424b-BC04-6570B78FA9A2}_{73918AC7-D49B-4336-A54C-E9F5B876E24B}";
+constexpr std::size_t kMarkerUnits = sizeof(kMarker) / sizeof(char16_t);  // NUL included
+
+// A stamped buffer holds the address and its NUL, this unit, and the marker again. As built
+// the unit in front of the marker is always NUL, so this one tells a stamped copy apart.
+constexpr char16_t kStampedTag = u'#';
+
+// Room for the address: the buffer less its NUL, the tag and the marker.
+constexpr std::size_t kMaxAddressUnits = kBufferUnits - 2 - kMarkerUnits;
+
+enum class StampResult {
+    Stamped,
+    MarkerMissing,
+    MarkerNotUnique,
+    BufferDamaged,
+    AlreadyStamped,
+    AddressEmpty,
+    AddressTooLong,
+    AddressInvalid,
+};
+
+inline const char* DescribeStampResult(StampResult result) {
+    switch (result) {
+        case StampResult::Stamped:
+            return "stamped";
+        case StampResult::MarkerMissing:
+            return "no stamp buffer found: the marker is not in the input file";
+        case StampResult::MarkerNotUnique:
+            return "the marker occurs more than once in the input file; the buffer is ambiguous";
+        case StampResult::BufferDamaged:
+            return "the stamp buffer around the marker is not as a build leaves it";
+        case StampResult::AlreadyStamped:
+            return "the input file is already stamped; stamp an unstamped build instead";
+        case StampResult::AddressEmpty:
+            return "the address is empty";
+        case StampResult::AddressTooLong:
+            return "the address is longer than the stamp buffer can hold";
+        case StampResult::AddressInvalid:
+            return "the address must be host or host:port (letters, digits, '.', '-'; port "
+                   "1 to 65535)";
+    }
+    return "unknown result";
+}
+
+inline bool IsHostChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-';
+}
+
+// host or host:port as the program splits it: no scheme, no path, one colon at most.
+inline StampResult CheckAddress(const std::string& address) {
+    if (address.empty()) return StampResult::AddressEmpty;
+    if (address.size() > kMaxAddressUnits) return StampResult::AddressTooLong;
+    std::size_t colon = address.find(':');
+    std::string host = address.substr(0, colon);
+    if (host.empty()) return StampResult::AddressInvalid;
+    for (char c : host) {
+        if (!IsHostChar(c)) return StampResult::AddressInvalid;
+    }
+    if (colon == std::string::npos) return StampResult::Stamped;
+    std::string port = address.substr(colon + 1);
+    if (port.empty() || port.size() > 5) return StampResult::AddressInvalid;
+    long value = 0;
+    for (char c : port) {
+        if (c < '0' || c > '9') return StampResult::AddressInvalid;
+        value = value * 10 + (c - '0');
+    }
+    return value >= 1 && value <= 65535 ? StampResult::Stamped : StampResult::AddressInvalid;
+}
+
+inline char16_t ReadUnit(const std::vector<unsigned char>& image, std::size_t offset) {
+    return static_cast<char16_t>(image[offset] | (image[offset + 1] << 8));
+}
+
+inline void WriteUnit(std::vector<unsigned char>& image, std::size_t offset, char16_t unit) {
+    image[offset] = static_cast<unsigned char>(unit & 0xFF);
+    image[offset + 1] = static_cast<unsigned char>(unit >> 8);
+}
+
+// Byte offsets of every occurrence of the marker, its NUL included, as UTF-16LE.
+inline std::vector<std::size_t> FindMarker(const std::vector<unsigned char>& image) {
+    std::vector<unsigned char> pattern;
+    for (std::size_t i = 0; i < kMarkerUnits; ++i) {
+        pattern.push_back(static_cast<unsigned char>(kMarker[i] & 0xFF));
+        pattern.push_back(static_cast<unsigned char>(kMarker[i] >> 8));
+    }
+    std::vector<std::size_t> found;
+    if (image.size() < pattern.size()) return found;
+    for (std::size_t at = 0; at + pattern.size() <= image.size(); ++at) {
+        if (std::equal(pattern.begin(), pattern.end(), image.begin() + at)) found.push_back(at);
+    }
+    return found;
+}
+
+// Byte offset of the unstamped buffer in image, or the reason there is none.
+inline StampResult LocateBuffer(const std::vector<unsigned char>& image, std::size_t& buffer) {
+    std::vector<std::size_t> markers = FindMarker(image);
+    if (markers.empty()) return StampResult::MarkerMissing;
+    if (markers.size() > 1) return StampResult::MarkerNotUnique;
+    std::size_t marker = markers.front();
+    if (marker < 2) return StampResult::BufferDamaged;
+    if (ReadUnit(image, marker - 2) != 0) return StampResult::AlreadyStamped;
+    buffer = marker - 2;
+    if (buffer + kBufferUnits * 2 > image.size()) return StampResult::BufferDamaged;
+    for (std::size_t unit = 1 + kMarkerUnits; unit < kBufferUnits; ++unit) {
+        if (ReadUnit(image, buffer + unit * 2) != 0) return StampResult::BufferDamaged;
+    }
+    return StampResult::Stamped;
+}
+
+// Writes address into the buffer of image; image is left unchanged unless the result is
+// Stamped.
+inline StampResult StampImage(std::vector<unsigned char>& image, const std::string& address) {
+    StampResult check = CheckAddress(address);
+    if (check != StampResult::Stamped) return check;
+    std::size_t buffer = 0;
+    StampResult located = LocateBuffer(image, buffer);
+    if (located != StampResult::Stamped) return located;
+
+    std::vector<char16_t> units(address.begin(), address.end());
+    units.push_back(u'\0');
+    units.push_back(kStampedTag);
+    units.insert(units.end(), kMarker, kMarker + kMarkerUnits);
+    units.resize(kBufferUnits, u'\0');
+    for (std::size_t i = 0; i < kBufferUnits; ++i) WriteUnit(image, buffer + i * 2, units[i]);
+    return StampResult::Stamped;
+}
+
+}  // namespace velmora_stamp
