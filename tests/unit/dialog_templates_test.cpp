@@ -71,7 +71,7 @@ class TemplateDialog {
     std::map<HWND, CreationStyles> m_creationStyles;
 };
 
-struct ControlSpec {
+struct TemplateControl {
     int id;
     const wchar_t* className;
     const wchar_t* text;  // null: not a text (an icon's resource id)
@@ -115,31 +115,32 @@ std::vector<HWND> ChildrenInZOrder(HWND dialog) {
     return children;
 }
 
-bool IsStaticOfType(const ControlSpec& spec, DWORD type) {
-    return spec.className == std::wstring(L"Static") && (spec.style & SS_TYPEMASK) == type;
+bool IsStaticOfType(const TemplateControl& control, DWORD type) {
+    return control.className == std::wstring(L"Static") && (control.style & SS_TYPEMASK) == type;
 }
 
-void ExpectControls(const TemplateDialog& dialogWindow, const std::vector<ControlSpec>& specs) {
+void ExpectControls(const TemplateDialog& dialogWindow,
+                    const std::vector<TemplateControl>& controls) {
     HWND dialog = dialogWindow.Get();
     std::vector<HWND> children = ChildrenInZOrder(dialog);
-    ASSERT_EQ(children.size(), specs.size());
-    for (size_t i = 0; i < specs.size(); ++i) {
-        const ControlSpec& spec = specs[i];
+    ASSERT_EQ(children.size(), controls.size());
+    for (size_t i = 0; i < controls.size(); ++i) {
+        const TemplateControl& control = controls[i];
         HWND child = children[i];
-        SCOPED_TRACE(testing::Message() << "control " << i << " id " << spec.id);
-        EXPECT_EQ(static_cast<WORD>(GetDlgCtrlID(child)), static_cast<WORD>(spec.id));
-        EXPECT_EQ(ClassOf(child), spec.className);
-        if (spec.text) {
-            EXPECT_EQ(WindowText(child), spec.text);
+        SCOPED_TRACE(testing::Message() << "control " << i << " id " << control.id);
+        EXPECT_EQ(static_cast<WORD>(GetDlgCtrlID(child)), static_cast<WORD>(control.id));
+        EXPECT_EQ(ClassOf(child), control.className);
+        if (control.text) {
+            EXPECT_EQ(WindowText(child), control.text);
         }
-        EXPECT_EQ(dialogWindow.TemplateStyleOf(child), spec.style);
-        RECT expected = PixelsOfDialogUnits(dialog, spec.dialogUnits);
+        EXPECT_EQ(dialogWindow.TemplateStyleOf(child), control.style);
+        RECT expected = PixelsOfDialogUnits(dialog, control.dialogUnits);
         RECT actual = ChildRect(dialog, child);
         EXPECT_EQ(actual.left, expected.left);
         EXPECT_EQ(actual.top, expected.top);
-        if (IsStaticOfType(spec, SS_ICON)) {
+        if (IsStaticOfType(control, SS_ICON)) {
             // An icon control takes the size of its icon.
-        } else if (IsStaticOfType(spec, SS_ETCHEDHORZ)) {
+        } else if (IsStaticOfType(control, SS_ETCHEDHORZ)) {
             // An etched line gains its edge around the template width.
             EXPECT_GE(actual.right, expected.right);
             EXPECT_LE(actual.right, expected.right + 2);

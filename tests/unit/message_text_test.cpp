@@ -131,7 +131,7 @@ TEST(MessageText, OtherBrandsFollowVelmoraColumns) {
 }
 
 TEST(MessageText, MissingIdsLoadEmpty) {
-    for (UINT16 id : {0, 100, 192, 205, 258, 300, 4000, 61440, 65535}) {
+    for (int id : {0, 100, 192, 205, 258, 300, 4000, 61440, 65535}) {
         SCOPED_TRACE(id);
         EXPECT_EQ(LoadMessageText(static_cast<UINT16>(id)), L"");
     }
