@@ -138,9 +138,11 @@ void ExpectControls(const TemplateDialog& dialogWindow,
         RECT actual = ChildRect(dialog, child);
         EXPECT_EQ(actual.left, expected.left);
         EXPECT_EQ(actual.top, expected.top);
+        // An icon control takes the size of its icon, so only its corner is the template's.
         if (IsStaticOfType(control, SS_ICON)) {
-            // An icon control takes the size of its icon.
-        } else if (IsStaticOfType(control, SS_ETCHEDHORZ)) {
+            continue;
+        }
+        if (IsStaticOfType(control, SS_ETCHEDHORZ)) {
             // An etched line gains its edge around the template width.
             EXPECT_GE(actual.right, expected.right);
             EXPECT_LE(actual.right, expected.right + 2);
