@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,10 @@ struct Scheme {
 
 const Scheme kHttp = {L"http", L"VELMORA_HTTP_PORT", 0, "openFlag: 0x1"};
 const Scheme kHttps = {L"https", L"VELMORA_HTTPS_PORT", 1, "openFlag: 0x1001"};
+
+void PrintTo(const Scheme& scheme, std::ostream* out) {
+    *out << (scheme.httpsFlag ? "https" : "http");
+}
 
 std::wstring SchemeUrl(const Scheme& scheme, const std::wstring& path) {
     return Url(scheme.name, Port(scheme.portVariable), path);
