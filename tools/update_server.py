@@ -34,6 +34,7 @@ import time
 import urllib.parse
 
 PIECE = 8192
+LARGE_PIECE = 1 << 20
 FAULT_PREFIX = "/_fault/"
 
 
@@ -104,8 +105,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_whole(404, b"<html><body>not found</body></html>", send_body)
             return
         with open(local, "rb") as f:
-            body = f.read()
-        self.send_file(body, faults, send_body)
+            self.send_file(f, os.path.getsize(local), faults, send_body)
 
     def local_path(self, path):
         root = os.path.realpath(self.server.root)
@@ -122,33 +122,39 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if send_body:
             self.wfile.write(body)
 
-    def send_file(self, body, faults, send_body):
+    def send_file(self, f, size, faults, send_body):
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
         if "chunked" in faults:
             self.send_header("Transfer-Encoding", "chunked")
         else:
-            self.send_header("Content-Length", str(faults.get("length", len(body))))
+            self.send_header("Content-Length", str(faults.get("length", size)))
         if any(key in faults for key in ("cut", "reset", "length", "close")):
             self.send_header("Connection", "close")
             self.close_connection = True
         self.end_headers()
         if not send_body:
             return
-        limit = len(body)
+        limit = size
         for key in ("cut", "reset"):
             if key in faults:
                 limit = min(limit, faults[key])
-        self.send_body(body[:limit], faults)
+        self.send_body(f, limit, faults)
         if "reset" in faults:
             self.reset_connection()
 
-    def send_body(self, body, faults):
+    def send_body(self, f, limit, faults):
         delay = faults.get("slow", 0) / 1000.0
-        for start in range(0, len(body), PIECE):
+        # Small pieces only where their pace matters.
+        piece_size = PIECE if delay else LARGE_PIECE
+        left = limit
+        while left > 0:
             if delay:
                 time.sleep(delay)
-            piece = body[start:start + PIECE]
+            piece = f.read(min(piece_size, left))
+            if not piece:
+                break
+            left -= len(piece)
             if "chunked" in faults:
                 self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
             else:

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Runs one Windows test program against a fresh local update server:
 #   with-update-server.sh BUILD_DIR PROGRAM [ARGS...]
+# A PROGRAM ending in .exe runs under Wine, anything else (a script) as it is.
 # Makes the test certificates once per build and has the prefix trust their authority, starts
 # the server on an empty folder of its own, and hands the program, through the environment
 # (Wine passes it on), the ports and the folder:
 #   VELMORA_HTTP_PORT, VELMORA_HTTPS_PORT, VELMORA_HTTPS_MISMATCH_PORT,
 #   VELMORA_HTTPS_UNTRUSTED_PORT, VELMORA_CLOSED_PORT (nobody listens there) and
-#   VELMORA_SERVER_ROOT_W (the folder as Z:\... for the program).
+#   VELMORA_SERVER_ROOT_W (the folder as Z:\... for the program); for scripts also
+#   VELMORA_SERVER_ROOT and VELMORA_CERT_DIR (Unix paths).
 # The server is stopped however the program ends; its log is shown when the program fails.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -50,10 +52,15 @@ done <"$work/ports"
 VELMORA_SERVER_ROOT_W=$(echo "Z:$work/root" | tr / '\\')
 # A port that was free a moment ago and that nobody listens on.
 VELMORA_CLOSED_PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-export VELMORA_SERVER_ROOT_W VELMORA_CLOSED_PORT
+VELMORA_SERVER_ROOT=$work/root
+VELMORA_CERT_DIR=$certs
+export VELMORA_SERVER_ROOT_W VELMORA_CLOSED_PORT VELMORA_SERVER_ROOT VELMORA_CERT_DIR
 
 status=0
-"$here/wine-run" "$@" || status=$?
+case "$1" in
+  *.exe) "$here/wine-run" "$@" || status=$? ;;
+  *) "$@" || status=$? ;;
+esac
 if [ "$status" -ne 0 ]; then
   echo "--- update server log (last 40 lines) ---" >&2
   tail -n 40 "$work/server.log" >&2
