@@ -1,0 +1,124 @@
+#include "install/https_download.h"
+
+#include <urlmon.h>
+#include <wininet.h>
+#include <string>
+#include <vector>
+
+#include "install/http_headers.h"
+#include "install/internet_session.h"
+#include "install/url_down_callback.h"
+#include "log/func_trace.h"
+#include "log/trace_log.h"
+#include "sys/scoped_handle.h"
+
+namespace {
+
+// One block for the whole transfer, one read and one write per block.
+constexpr DWORD kTransferBlock = 65535;
+constexpr DWORD kFirstFailedStatus = 400;
+
+void ReportProgress(URLDownCallBack* callback, ULONG progress, ULONG progressMax, ULONG status) {
+    if (callback != nullptr) callback->OnProgress(progress, progressMax, status, L"");
+}
+
+HRESULT TraceFailure(FuncTrace& scope, const char* format, DWORD code) {
+    TraceMsg(scope, format, static_cast<int>(code));
+    return FailureFromCode(code);
+}
+
+// An answer of 400 or above carries an error page, never the file.
+bool IsFailedStatus(HINTERNET request, DWORD& status) {
+    DWORD size = sizeof(status);
+    if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                        nullptr))
+        return false;
+    return status >= kFirstFailedStatus;
+}
+
+bool QueryAnnouncedLength(HINTERNET request, unsigned long long& length) {
+    std::wstring text;
+    return QueryHeaderText(request, HTTP_QUERY_CONTENT_LENGTH, text) &&
+           ParseAnnouncedLength(text, length);
+}
+
+// Created anew for writing only and shared with nobody; paths of MAX_PATH or more characters
+// are refused.
+HANDLE CreateLocalFile(const wchar_t* localPath) {
+    DWORD length = GetFullPathNameW(localPath, 0, nullptr, nullptr);
+    if (length == 0) return INVALID_HANDLE_VALUE;
+    std::vector<wchar_t> fullPath(length, L'\0');
+    length = GetFullPathNameW(localPath, length, fullPath.data(), nullptr);
+    if (length == 0) return INVALID_HANDLE_VALUE;
+    if (length >= MAX_PATH) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileW(fullPath.data(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Copies the response body into the file block by block; total counts the bytes written.
+HRESULT CopyBody(FuncTrace& scope, HINTERNET request, HANDLE file, URLDownCallBack* callback,
+                 unsigned long long& total) {
+    std::vector<char> block(kTransferBlock, 0);
+    for (;;) {
+        DWORD read = 0;
+        if (!InternetReadFile(request, block.data(), kTransferBlock, &read))
+            return TraceFailure(scope, "Exception: %d", GetLastError());
+        if (read == 0) return S_OK;
+        DWORD written = 0;
+        if (!WriteFile(file, block.data(), read, &written, nullptr) || written != read)
+            return TraceFailure(scope, "localFile.Write fail___(lastErr: %d)", GetLastError());
+        total += read;
+        ReportProgress(callback, static_cast<ULONG>(total), 0, BINDSTATUS_DOWNLOADINGDATA);
+    }
+}
+
+}  // namespace
+
+HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
+                                 URLDownCallBack* callback) {
+    FuncTrace scope("VLDownloadDlg::URLDownloadToFileOnHttps");
+    if (url == nullptr || *url == L'\0') return E_INVALIDARG;
+    if (localPath == nullptr || *localPath == L'\0') return E_INVALIDARG;
+
+    ScopedInternetHandle session(OpenInternetSession());
+    if (!session) return TraceFailure(scope, "Exception: %d", GetLastError());
+
+    TraceMsg(scope, "openFlag: 0x%x", static_cast<unsigned>(kOpenFlagsHttps));
+    if (OpensNoHttpRequest(url)) {
+        TraceMsg(scope, "OpenURL fail_");
+        return kDownloadNoRequest;
+    }
+    ScopedInternetHandle request(
+        InternetOpenUrlW(session.Get(), url, nullptr, 0, kOpenFlagsHttps, kInternetContext));
+    if (!request) return TraceFailure(scope, "Exception: %d", GetLastError());
+
+    // Checked before the local file exists, so that an error page never replaces a file.
+    DWORD status = 0;
+    if (IsFailedStatus(request.Get(), status)) return TraceFailure(scope, "HttpStatus: %d", status);
+    unsigned long long announced = 0;
+    bool hasLength = QueryAnnouncedLength(request.Get(), announced);
+
+    ScopedKernelHandle file(CreateLocalFile(localPath));
+    if (!file) return TraceFailure(scope, "localFile.Open fail___(lastErr: %d)", GetLastError());
+    TraceMsg(scope, "Local file open success.");
+
+    unsigned long long total = 0;
+    HRESULT result = CopyBody(scope, request.Get(), file.Get(), callback, total);
+    if (FAILED(result)) return result;
+    // The flush reports what the system could only find out when the data reaches the disk.
+    if (!FlushFileBuffers(file.Get()))
+        return TraceFailure(scope, "localFile.Close fail___(lastErr: %d)", GetLastError());
+    file.Close();
+
+    // A connection closed early ends the body without an error; only the length tells.
+    if (hasLength && total < announced) {
+        TraceMsg(scope, "Download incomplete___(%u of %u)", static_cast<unsigned>(total),
+                 static_cast<unsigned>(announced));
+        return kDownloadIncomplete;
+    }
+    ReportProgress(callback, 0, static_cast<ULONG>(total), BINDSTATUS_ENDDOWNLOADDATA);
+    return S_OK;
+}

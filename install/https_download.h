@@ -1,0 +1,16 @@
+#pragma once
+
+#include <windows.h>
+
+class URLDownCallBack;
+
+// Result of an open that yields no HTTP request object (an ftp or file URL, for example).
+constexpr HRESULT kDownloadNoRequest = static_cast<HRESULT>(0x80000961u);
+// Result of a body that ended before the length its response announced.
+constexpr HRESULT kDownloadIncomplete = static_cast<HRESULT>(0x80000000u | ERROR_HANDLE_EOF);
+
+// Downloads url into localPath through WinINet, the https engine of the installation steps;
+// takes what URLDownloadToFileW takes and reports progress to the same callback (which may be
+// null). 0 for a finished download, a negative result for a failed one.
+HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
+                                 URLDownCallBack* callback);

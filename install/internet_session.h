@@ -1,0 +1,28 @@
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+#include <string>
+
+// What the size query and the direct download share: one session per call, opened the same
+// way, and one way to turn a platform error into a failure result.
+
+// Over https a certificate for another host name is accepted; every other check stays.
+constexpr DWORD kOpenFlagsHttps =
+    INTERNET_FLAG_IGNORE_CERT_CN_INVALID | INTERNET_FLAG_TRANSFER_ASCII;
+constexpr DWORD kOpenFlagsHttp = INTERNET_FLAG_TRANSFER_ASCII;
+constexpr DWORD_PTR kInternetContext = 1;
+
+// The User-Agent: a program file name without its extension.
+std::wstring AgentNameOfProgram(const std::wstring& fileName);
+
+// A session with the system's proxy settings, synchronous, named after the running program.
+HINTERNET OpenInternetSession();
+
+// True for the URLs whose open yields something other than an HTTP request (ftp, gopher, a
+// local file); false for http, https and everything the platform does not know.
+bool OpensNoHttpRequest(const wchar_t* url);
+
+// A negative result carrying the low 16 bits of a system or internet error code (or of an
+// HTTP status).
+HRESULT FailureFromCode(DWORD code);

@@ -1,0 +1,37 @@
+#include "install/url_down_callback.h"
+
+#include <commctrl.h>
+
+STDMETHODIMP URLDownCallBack::QueryInterface(REFIID, void**) { return E_NOTIMPL; }
+
+STDMETHODIMP_(ULONG) URLDownCallBack::AddRef() { return 0; }
+
+STDMETHODIMP_(ULONG) URLDownCallBack::Release() { return 0; }
+
+STDMETHODIMP URLDownCallBack::OnStartBinding(DWORD, IBinding*) { return E_NOTIMPL; }
+
+STDMETHODIMP URLDownCallBack::GetPriority(LONG*) { return E_NOTIMPL; }
+
+STDMETHODIMP URLDownCallBack::OnLowResource(DWORD) { return E_NOTIMPL; }
+
+STDMETHODIMP URLDownCallBack::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
+                                         LPCWSTR) {
+    if (ulStatusCode != BINDSTATUS_BEGINDOWNLOADDATA &&
+        ulStatusCode != BINDSTATUS_DOWNLOADINGDATA && ulStatusCode != BINDSTATUS_ENDDOWNLOADDATA)
+        return E_NOTIMPL;
+    if (m_pProgressCtrl == nullptr) return E_NOTIMPL;
+    // The end report carries the total in its maximum; the others carry the bytes so far.
+    ULONG position = ulStatusCode == BINDSTATUS_ENDDOWNLOADDATA ? ulProgressMax : ulProgress;
+    SendMessageW(m_pProgressCtrl, PBM_SETPOS, position, 0);
+    return S_OK;
+}
+
+STDMETHODIMP URLDownCallBack::OnStopBinding(HRESULT, LPCWSTR) { return E_NOTIMPL; }
+
+STDMETHODIMP URLDownCallBack::GetBindInfo(DWORD*, BINDINFO*) { return E_NOTIMPL; }
+
+STDMETHODIMP URLDownCallBack::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) {
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP URLDownCallBack::OnObjectAvailable(REFIID, IUnknown*) { return E_NOTIMPL; }

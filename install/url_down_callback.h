@@ -1,0 +1,32 @@
+#pragma once
+
+#include <windows.h>
+#include <urlmon.h>
+
+// The progress callback of both download engines: it answers only progress reports and turns
+// them into positions of a progress bar. It counts no references and owns nothing; the bar
+// belongs to the page, the object to the step that made it.
+class URLDownCallBack : public IBindStatusCallback {
+  public:
+    explicit URLDownCallBack(HWND progressCtrl = nullptr) : m_pProgressCtrl(progressCtrl) {}
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppvObject) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    STDMETHODIMP OnStartBinding(DWORD dwReserved, IBinding* pib) override;
+    STDMETHODIMP GetPriority(LONG* pnPriority) override;
+    STDMETHODIMP OnLowResource(DWORD reserved) override;
+    STDMETHODIMP OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
+                            LPCWSTR szStatusText) override;
+    STDMETHODIMP OnStopBinding(HRESULT hresult, LPCWSTR szError) override;
+    STDMETHODIMP GetBindInfo(DWORD* grfBINDF, BINDINFO* pbindinfo) override;
+    STDMETHODIMP OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC* pformatetc,
+                                 STGMEDIUM* pstgmed) override;
+    STDMETHODIMP OnObjectAvailable(REFIID riid, IUnknown* punk) override;
+
+    virtual ~URLDownCallBack() = default;
+
+    // The progress bar's window; null leaves every report unanswered.
+    HWND m_pProgressCtrl;
+};

@@ -1,0 +1,51 @@
+#include "install/web_file_size.h"
+
+#include <string>
+
+#include "install/http_headers.h"
+#include "install/internet_session.h"
+#include "log/func_trace.h"
+#include "log/trace_log.h"
+#include "sys/scoped_handle.h"
+
+int GetWebFileSize(const wchar_t* url, int https) {
+    FuncTrace scope("VLDownloadDlg::GetWebFileSize");
+    if (url == nullptr) {
+        TraceMsg(scope, "FileURL is NULL___");
+        return -1;
+    }
+    if (*url == L'\0') {
+        TraceMsg(scope, "FileURL is empty___");
+        return -1;
+    }
+
+    ScopedInternetHandle session(OpenInternetSession());
+    if (!session) {
+        TraceMsg(scope, "Exception: %d", static_cast<int>(GetLastError()));
+        return -1;
+    }
+
+    DWORD openFlag = https == 1 ? kOpenFlagsHttps : kOpenFlagsHttp;
+    TraceMsg(scope, "openFlag: 0x%x", static_cast<unsigned>(openFlag));
+    if (OpensNoHttpRequest(url)) {
+        TraceMsg(scope, "OpenURL fail_");
+        return -1;
+    }
+    // Only the headers are wanted: closing the request without reading drops the body.
+    ScopedInternetHandle request(
+        InternetOpenUrlW(session.Get(), url, nullptr, 0, openFlag, kInternetContext));
+    if (!request) {
+        TraceMsg(scope, "Exception: %d", static_cast<int>(GetLastError()));
+        return -1;
+    }
+
+    std::wstring lengthText;
+    if (!QueryHeaderText(request.Get(), HTTP_QUERY_CONTENT_LENGTH, lengthText)) {
+        TraceMsg(scope, "HttpFile QueryInfo fail___(LaseErr:%d)", static_cast<int>(GetLastError()));
+        return -1;
+    }
+    request.Close();
+    int size = ParseContentLength(lengthText);
+    TraceMsg(scope, "ServerFileSize: %d", size);
+    return size;
+}

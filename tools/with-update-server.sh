@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Runs one Windows test program against a fresh local update server:
+#   with-update-server.sh BUILD_DIR PROGRAM [ARGS...]
+# A PROGRAM ending in .exe runs under Wine, anything else (a script) as it is.
+# Makes the test certificates once per build and has the prefix trust their authority, starts
+# the server on an empty folder of its own, and hands the program, through the environment
+# (Wine passes it on), the ports and the folder:
+#   VELMORA_HTTP_PORT, VELMORA_HTTPS_PORT, VELMORA_HTTPS_MISMATCH_PORT,
+#   VELMORA_HTTPS_UNTRUSTED_PORT, VELMORA_CLOSED_PORT (nobody listens there) and
+#   VELMORA_SERVER_ROOT_W (the folder as Z:\... for the program); for scripts also
+#   VELMORA_SERVER_ROOT and VELMORA_CERT_DIR (Unix paths).
+# The server is stopped however the program ends; its log is shown when the program fails.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:?usage: with-update-server.sh BUILD_DIR PROGRAM [ARGS...]}" && pwd)
+shift
+source "$here/wine-env.sh"
+
+certs=$build/test-certs
+bash "$here/make-test-certs.sh" "$certs"
+"$here/wine-run" "$build/fixtures/trust_ca.exe" "$(echo "Z:$certs/ca.der" | tr / '\\')"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-server.XXXXXX")
+server_pid=""
+stop_server() {
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap stop_server EXIT
+
+mkdir "$work/root"
+python3 "$here/update_server.py" --root "$work/root" --port-file "$work/ports" \
+  --cert-dir "$certs" --max-seconds "${VELMORA_SERVER_SECONDS:-600}" \
+  --max-requests "${VELMORA_SERVER_REQUESTS:-2000}" 2>"$work/server.log" &
+server_pid=$!
+for _ in $(seq 100); do
+  [ -f "$work/ports" ] && break
+  kill -0 "$server_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if [ ! -f "$work/ports" ]; then
+  echo "with-update-server: the server did not start" >&2
+  cat "$work/server.log" >&2
+  exit 1
+fi
+while IFS='=' read -r name port; do
+  export "VELMORA_$name=$port"
+done <"$work/ports"
+VELMORA_SERVER_ROOT_W=$(echo "Z:$work/root" | tr / '\\')
+# A port that was free a moment ago and that nobody listens on.
+VELMORA_CLOSED_PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+VELMORA_SERVER_ROOT=$work/root
+VELMORA_CERT_DIR=$certs
+export VELMORA_SERVER_ROOT_W VELMORA_CLOSED_PORT VELMORA_SERVER_ROOT VELMORA_CERT_DIR
+
+status=0
+case "$1" in
+  *.exe) "$here/wine-run" "$@" || status=$? ;;
+  *) "$@" || status=$? ;;
+esac
+if [ "$status" -ne 0 ]; then
+  echo "--- update server log (last 40 lines) ---" >&2
+  tail -n 40 "$work/server.log" >&2
+fi
+exit "$status"
