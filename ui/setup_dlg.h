@@ -2,12 +2,45 @@
 
 #include <windows.h>
 #include <string>
+#include <vector>
 
-// The address page: the wizard's modal main window.
-class CVelmora_SetupDlg {
-public:
-    INT_PTR DoModal();
+#include "sys/scoped_handle.h"
+#include "ui/dialog.h"
+#include "ui/download_dlg.h"
+
+// The address page: the wizard's modal main window. It takes or shows the service address,
+// probes it on Next, and hosts the download page as a child over its own hidden controls.
+class CVelmora_SetupDlg : public Dialog {
+  public:
+    CVelmora_SetupDlg();
 
     int m_bHttps = 0;
     std::wstring m_strPresetAddress;
+
+    void ShowPageControls(bool show);
+    void InitPageControls();
+
+  protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+    void OnOK() override {}
+    void OnCancel() override;
+
+  private:
+    void OnSysCommand(UINT commandId, LPARAM lParam);
+    void OnPaint();
+    void OnTimer(UINT_PTR timerId);
+    void OnNotify(const NMHDR& header);
+    void OnEnChangeHost();
+    void OnBnClickedScheme(int controlId);
+    void OnBnClickedNext();
+    void OpenDownloadPage(const std::wstring& host, int port);
+    void ReportUnreachableService();
+
+    HICON m_hIcon;
+    int m_nPresetPort = 0;
+    std::vector<HWND> m_childWnds;
+    ScopedGdiObject m_bmpHeader;
+    VLDownloadDlg m_downloadPage;
 };

@@ -1,0 +1,67 @@
+#include <windows.h>
+#include <shellapi.h>
+#include <wininet.h>
+
+#include "install/download_check.h"
+#include "install/install_paths.h"
+#include "install/server_urls.h"
+#include "install/program_launch.h"
+#include "install/url_down_callback.h"
+#include "log/func_trace.h"
+#include "log/trace_log.h"
+#include "app/velmora_setup_app.h"
+#include "res/resource.h"
+#include "ui/download_dlg.h"
+
+namespace {
+
+constexpr int kMaxDownloadAttempts = 5;
+const wchar_t kInstallerFile[] = L"Velmora ActiveX 7i_jp.exe";
+const char kInstallerFileNarrow[] = "Velmora ActiveX 7i_jp.exe";
+
+}  // namespace
+
+int VLDownloadDlg::InstallActiveX(const wchar_t* host) {
+    FuncTrace scope("VLDownloadDlg::InstallActiveX");
+    if (host == nullptr) {
+        TraceMsg(scope, "UpdateURL is null___");
+        return -1;
+    }
+    if (*host == L'\0') {
+        TraceMsg(scope, "UpdateURL is empty___");
+        return -1;
+    }
+
+    std::wstring tempDir = GetTempDirectory();
+    std::wstring localPath = tempDir + L"\\" + kInstallerFile;
+    bool downloaded = false;
+    for (int attempt = 0; attempt < kMaxDownloadAttempts; ++attempt) {
+        std::wstring url = PublishedFileURL(host, m_nServerPort, m_bHttps, kLauncherInstallerPath);
+        TraceMsg(scope, "ServerFilePath: %S", url.c_str());
+        SetInfoText(IDS_LAUNCHER_DOWNLOADING);
+        TraceMsg(scope, "DownFilePath: %S", localPath.c_str());
+
+        int size = GetWebFileSize(url.c_str());
+        DeleteUrlCacheEntryW(url.c_str());
+        URLDownCallBack callback;
+        callback.m_pProgressCtrl = ProgressBar();
+        SetProgressRange(size);
+        HRESULT hr = DownloadPublishedFile(url, localPath, &callback);
+        TraceMsg(scope, "URLDownloadToFile ret: 0x%08x", static_cast<unsigned>(hr));
+
+        // A cut body or a saved error page is no installer: such an attempt has failed.
+        downloaded =
+            hr >= 0 && !IsShortDownload(localPath, size) && IsWindowsProgramFile(localPath);
+        TraceMsg(scope, downloaded ? "Velmora ActiveX 7i.exe Download Success..."
+                                   : "Velmora ActiveX 7i.exe Download fail_ and continue loop.");
+        if (downloaded && hr == S_OK) break;
+    }
+
+    SetInfoText(IDS_LAUNCHER_INSTALLING);
+    if (downloaded) {
+        RunAndWait(scope, kInstallerFile, kInstallerFileNarrow,
+                   theApp.m_bAutoSetup ? L"/verysilent" : nullptr, tempDir);
+    }
+    DeleteFileW(localPath.c_str());
+    return 0;
+}

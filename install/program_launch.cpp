@@ -1,0 +1,26 @@
+#include "install/program_launch.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "log/func_trace.h"
+#include "log/trace_log.h"
+#include "sys/scoped_handle.h"
+
+void RunAndWait(FuncTrace& scope, const wchar_t* file, const char* fileForLog,
+                const wchar_t* parameters, const std::wstring& directory) {
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+    info.lpVerb = L"open";
+    info.lpFile = file;
+    info.lpParameters = parameters;
+    info.lpDirectory = directory.c_str();
+    info.nShow = SW_SHOW;
+    if (!ShellExecuteExW(&info)) return;
+    ScopedKernelHandle process(info.hProcess);
+    if (WaitForSingleObject(process.Get(), INFINITE) == WAIT_OBJECT_0)
+        TraceMsg(scope, "%s run Success...", fileForLog);
+    else
+        TraceMsg(scope, "%s run Fail___", fileForLog);
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+class FuncTrace;
+
+// Starts a downloaded program by its bare file name in its directory (also its working
+// directory), waits until it ends without a time-out, and logs "<name> run Success..." or
+// "<name> run Fail___". Nothing is logged when it cannot be started.
+void RunAndWait(FuncTrace& scope, const wchar_t* file, const char* fileForLog,
+                const wchar_t* parameters, const std::wstring& directory);

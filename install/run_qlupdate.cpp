@@ -1,0 +1,129 @@
+#include <windows.h>
+#include <shlobj.h>
+#include <wininet.h>
+
+#include "install/download_check.h"
+#include "install/install_paths.h"
+#include "install/program_launch.h"
+#include "install/reg_dword_value.h"
+#include "install/server_urls.h"
+#include "install/service_descriptor.h"
+#include "install/site_name.h"
+#include "install/url_down_callback.h"
+#include "log/func_trace.h"
+#include "log/trace_log.h"
+#include "res/resource.h"
+#include "sys/file_access.h"
+#include "sys/os_version.h"
+#include "ui/download_dlg.h"
+
+namespace {
+
+const wchar_t kDescriptorFile[] = L"velmora_server.exe";
+const wchar_t kAgentFile[] = L"QLUpdate.exe";
+constexpr HRESULT kShortDownload = static_cast<HRESULT>(0x80000000 | ERROR_HANDLE_EOF);
+
+std::wstring HostValuePath(const std::wstring& host, const wchar_t* rest) {
+    return L"Software\\Velmora\\" + host + L"\\" + rest;
+}
+
+// The Program Files folders are opened to the Users group from Windows Vista on.
+void GrantUsersAccessOnVista(const std::wstring& directory) {
+    DWORD major = 0;
+    DWORD minor = 0;
+    if (GetOSVersion(major, minor) && major >= 6) AddFileAccessAllowedRights(directory.c_str());
+}
+
+bool IsDirectoryPresent(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring ProgramFilesDirectory() {
+    wchar_t folder[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE);
+    return folder;
+}
+
+}  // namespace
+
+int VLDownloadDlg::RunQLUpdate() {
+    FuncTrace scope("VLDownloadDlg::RunQLUpdate");
+    if (m_strServerURL.empty()) {
+        TraceMsg(scope, "UpdateURL is empty___");
+        return -1;
+    }
+    const std::wstring& host = m_strServerURL;
+    StoreRegDword(HostValuePath(host, L"LANGUAGE"), 3);
+
+    std::wstring descriptorUrl =
+        PublishedFileURL(host, m_nServerPort, m_bHttps, kServiceDescriptorPath);
+    TraceMsgW(scope, L"%s", descriptorUrl.c_str());
+    std::wstring tempDir = GetTempDirectory();
+    std::wstring descriptorPath = tempDir + L"\\" + kDescriptorFile;
+    TraceMsgW(scope, L"%s", descriptorPath.c_str());
+
+    int size = GetWebFileSize(descriptorUrl.c_str());
+    DeleteUrlCacheEntryW(descriptorUrl.c_str());
+    URLDownCallBack callback;
+    callback.m_pProgressCtrl = ProgressBar();
+    SetProgressRange(size);
+    HRESULT hr = DownloadPublishedFile(descriptorUrl, descriptorPath, &callback);
+    if (hr >= 0 && IsShortDownload(descriptorPath, size)) hr = kShortDownload;
+    if (hr < 0) {
+        TraceMsg(scope, "%d\t%x", hr, static_cast<unsigned>(hr));
+        TraceMsg(scope, "velmora_server.exe Download fail___");
+        return -1;
+    }
+
+    std::wstring siteName;
+    if (!ReadSiteName(scope, descriptorPath, siteName)) return -1;
+    StoreRegDword(HostValuePath(host, L"Update\\DontQuestionDesktopShortcut"), 1);
+
+    // The name comes from the server and the program runs elevated: it must name one
+    // directory right below the base directory, nothing else.
+    if (!IsSafeSiteName(siteName)) {
+        TraceMsg(scope, "Site dir create fail___");
+        return -1;
+    }
+    std::wstring baseDir = BaseDirectoryPath(ProgramFilesDirectory());
+    if (!IsDirectoryPresent(baseDir)) {
+        CreateDirectoryW(baseDir.c_str(), nullptr);
+        if (!IsDirectoryPresent(baseDir)) {
+            TraceMsg(scope, "Velmora basedir create fail___");
+            return -1;
+        }
+    }
+    GrantUsersAccessOnVista(baseDir);
+
+    std::wstring siteDir = SiteDirectoryPath(baseDir, siteName);
+    CreateDirectoryW(siteDir.c_str(), nullptr);
+    if (!IsDirectoryPresent(siteDir)) {
+        TraceMsg(scope, "Site dir create fail___");
+        return -1;
+    }
+    GrantUsersAccessOnVista(siteDir);
+
+    std::wstring descriptorCopy = DescriptorCopyPath(descriptorPath, tempDir, siteDir);
+    if (!CopyFileW(descriptorPath.c_str(), descriptorCopy.c_str(), FALSE)) {
+        TraceMsg(scope, "velmora_server.exe Copy fail___");
+        return -1;
+    }
+    DeleteFileW(descriptorPath.c_str());
+
+    SetInfoText(IDS_AGENT_INSTALLING);
+    std::wstring agentUrl = PublishedFileURL(host, m_nServerPort, m_bHttps, kUpdateAgentPath);
+    std::wstring agentPath = siteDir + L"\\" + kAgentFile;
+    size = GetWebFileSize(agentUrl.c_str());
+    DeleteUrlCacheEntryW(agentUrl.c_str());
+    SetProgressRange(size);
+    hr = DownloadPublishedFile(agentUrl, agentPath, &callback);
+    // A cut body or a saved error page is never started as the agent.
+    if (hr < 0 || IsShortDownload(agentPath, size) || !IsWindowsProgramFile(agentPath)) {
+        TraceMsg(scope, "%S Download fail___", agentUrl.c_str());
+        return -1;
+    }
+
+    StoreRegDword(HostValuePath(host, L"PRODUCT"), 1);
+    RunAndWait(scope, kAgentFile, "QLUpdate.exe", L"-ou", siteDir);
+    return 0;
+}

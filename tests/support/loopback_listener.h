@@ -1,0 +1,78 @@
+#pragma once
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <atomic>
+#include <thread>
+
+// A TCP service on 127.0.0.1 on a free port. Without a responder it only listens, which is
+// all a forced connection check needs; with one it answers every request with an empty
+// "404 Not Found" and closes, so downloads fail at once. The accept loop ends with the object
+// and after at most kMaxConnections connections.
+class LoopbackListener {
+  public:
+    enum Mode { ListenOnly, AnswerNotFound };
+
+    explicit LoopbackListener(Mode mode = ListenOnly) {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        listen(m_socket, 16);
+        int length = sizeof(address);
+        getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        if (mode == AnswerNotFound) m_responder = std::thread([this] { AnswerRequests(); });
+    }
+
+    ~LoopbackListener() {
+        m_stop = true;
+        closesocket(m_socket);
+        if (m_responder.joinable()) m_responder.join();
+        WSACleanup();
+    }
+
+    LoopbackListener(const LoopbackListener&) = delete;
+    LoopbackListener& operator=(const LoopbackListener&) = delete;
+
+    int Port() const { return m_port; }
+    int Connections() const { return m_connections; }
+
+    // A port on which nothing listens: bound and closed again.
+    static int ClosedPort() {
+        LoopbackListener listener;
+        return listener.Port();
+    }
+
+  private:
+    static constexpr int kMaxConnections = 200;
+
+    void AnswerRequests() {
+        while (!m_stop && m_connections < kMaxConnections) {
+            SOCKET client = accept(m_socket, nullptr, nullptr);
+            if (client == INVALID_SOCKET) return;
+            ++m_connections;
+            DWORD timeoutMs = 2000;
+            setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs),
+                       sizeof(timeoutMs));
+            char request[4096];
+            int received = recv(client, request, sizeof(request), 0);
+            if (received > 0) {
+                static const char answer[] =
+                    "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+                send(client, answer, sizeof(answer) - 1, 0);
+            }
+            shutdown(client, SD_SEND);
+            closesocket(client);
+        }
+    }
+
+    SOCKET m_socket = INVALID_SOCKET;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_connections{0};
+    std::thread m_responder;
+};

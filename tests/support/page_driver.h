@@ -1,0 +1,86 @@
+#pragma once
+
+#include <windows.h>
+#include <functional>
+#include <string>
+#include <thread>
+
+// Helpers for tests that drive the real wizard windows from a second thread while the
+// page runs its own modal loop on the test thread.
+
+inline bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000) {
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+inline std::wstring TextOf(HWND window) {
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    return text;
+}
+
+inline void Click(HWND dialog, int controlId) {
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, controlId)));
+}
+
+inline void PostClick(HWND dialog, int controlId) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, controlId)));
+}
+
+struct OwnedDialogSearch {
+    HWND owner;
+    HWND found;
+};
+
+inline BOOL CALLBACK FindOwnedDialog(HWND window, LPARAM param) {
+    OwnedDialogSearch* search = reinterpret_cast<OwnedDialogSearch*>(param);
+    wchar_t windowClass[32] = {};
+    GetClassNameW(window, windowClass, 32);
+    if (window != search->owner && GetWindow(window, GW_OWNER) == search->owner &&
+        lstrcmpW(windowClass, L"#32770") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The message box a page owns, if one is open.
+inline HWND FindOwnedMessageBox(HWND owner) {
+    OwnedDialogSearch search = {owner, nullptr};
+    EnumThreadWindows(GetWindowThreadProcessId(owner, nullptr), FindOwnedDialog,
+                      reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Runs page.DoModal() here while driver(window) acts on it from another thread; the driver
+// must end the page.
+template <class Page>
+void RunModalWithDriver(Page& page, const std::function<void(HWND)>& driver) {
+    std::thread worker([&] {
+        WaitFor([&] { return page.GetSafeHwnd() != nullptr; });
+        driver(page.GetSafeHwnd());
+    });
+    page.DoModal();
+    worker.join();
+}
+
+// Runs this thread's messages until condition() holds or the time is up.
+inline bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 20000) {
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(5);
+    }
+    return true;
+}

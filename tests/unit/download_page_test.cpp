@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/velmora_setup_app.h"
+#include "res/resource.h"
+#include "tests/support/page_driver.h"
+#include "tests/support/trace_capture.h"
+#include "ui/download_dlg.h"
+
+namespace {
+
+// A plain top-level window standing in for the address page: it records the notification
+// codes the download page sends it.
+class RecordingParent {
+  public:
+    RecordingParent() {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = Proc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"VelmoraRecordingParent";
+        RegisterClassW(&windowClass);
+        m_hWnd = CreateWindowExW(0, windowClass.lpszClassName, L"parent", WS_OVERLAPPEDWINDOW, 0, 0,
+                                 700, 450, nullptr, nullptr, windowClass.hInstance, this);
+        SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~RecordingParent() { DestroyWindow(m_hWnd); }
+
+    HWND Get() const { return m_hWnd; }
+    std::vector<UINT> codes;
+
+  private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<RecordingParent*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message == WM_NOTIFY && self != nullptr && wParam == IDD_DOWNLOAD_PAGE) {
+            const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header->idFrom == IDD_DOWNLOAD_PAGE) self->codes.push_back(header->code);
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    HWND m_hWnd;
+};
+
+class DownloadPageTest : public ::testing::Test {
+  protected:
+    void TearDown() override { theApp.m_bAutoSetup = 0; }
+};
+
+TEST_F(DownloadPageTest, EmptyHostSkipsTheAgentStepAndStillEnablesNext) {
+    TraceCapture trace;
+    RecordingParent parent;
+    VLDownloadDlg page;
+    ASSERT_TRUE(page.Create(parent.Get()));
+    HWND window = page.GetSafeHwnd();
+    HWND next = GetDlgItem(window, IDC_NEXT);
+    HWND prev = GetDlgItem(window, IDC_PREV);
+    EXPECT_EQ(TextOf(GetDlgItem(window, IDC_INFO_TEXT)),
+              L"インストールに必要なファイルをダウンロードします。");
+    EXPECT_EQ(TextOf(prev), L"< 戻る(&B)");
+    EXPECT_EQ(TextOf(next), L"完了");
+
+    ASSERT_TRUE(PumpUntil([&] { return trace.Contains("UpdateURL is empty___"); }));
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(next) != FALSE; }));
+    EXPECT_FALSE(IsWindowEnabled(prev));
+    EXPECT_EQ(theApp.m_bInstalling.load(), 0);
+    for (const std::string& line : trace.Lines())
+        EXPECT_EQ(line.find("RunQLUpdate"), std::string::npos) << line;
+
+    Click(window, IDC_NEXT);
+    EXPECT_EQ(parent.codes, std::vector<UINT>{kDownloadPageFinish});
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(DownloadPageTest, AutomaticModeFinishesByItself) {
+    theApp.m_bAutoSetup = 1;
+    RecordingParent parent;
+    VLDownloadDlg page;
+    ASSERT_TRUE(page.Create(parent.Get()));
+    HWND window = page.GetSafeHwnd();
+    EXPECT_TRUE(PumpUntil([&] { return !parent.codes.empty(); }));
+    EXPECT_EQ(parent.codes, std::vector<UINT>{kDownloadPageFinish});
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(DownloadPageTest, PrevBeforeTheTimerRunsNoStep) {
+    TraceCapture trace;
+    RecordingParent parent;
+    VLDownloadDlg page;
+    page.SetServerURL(L"127.0.0.1");
+    ASSERT_TRUE(page.Create(parent.Get()));
+    Click(page.GetSafeHwnd(), IDC_PREV);
+    EXPECT_EQ(parent.codes, std::vector<UINT>{kDownloadPageBack});
+    PumpUntil([] { return false; }, 600);
+    EXPECT_TRUE(trace.Lines().empty());
+    // The page object stays and makes a new window on the next creation.
+    ASSERT_TRUE(page.Create(parent.Get()));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page.GetSafeHwnd(), IDC_PREV)));
+    Click(page.GetSafeHwnd(), IDC_NEXT);
+    EXPECT_EQ(parent.codes, (std::vector<UINT>{kDownloadPageBack, kDownloadPageFinish}));
+}
+
+}  // namespace

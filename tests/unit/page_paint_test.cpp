@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "res/resource.h"
+#include "tests/support/page_driver.h"
+#include "tests/support/screen_capture.h"
+#include "ui/setup_dlg.h"
+
+namespace {
+
+constexpr DWORD kWhite = 0xFFFFFF;
+constexpr DWORD kRuleGrey = 0xA0A0A0;
+
+// The band, the rule and the picture as both pages paint them: rows outside the texts and
+// the picture are white across the whole width, row 65 is grey, and the picture sits 2
+// pixels in from the top and right edges.
+void ExpectHeader(const ClientCapture& capture) {
+    int bitmapWidth = 0;
+    int bitmapHeight = 0;
+    HBITMAP bitmap = static_cast<HBITMAP>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_HEADER), IMAGE_BITMAP, 0, 0, 0));
+    ASSERT_NE(bitmap, nullptr);
+    std::vector<DWORD> picture = BitmapPixels(bitmap, bitmapWidth, bitmapHeight);
+    DeleteObject(bitmap);
+    ASSERT_EQ(bitmapWidth, 55);
+    ASSERT_EQ(bitmapHeight, 60);
+
+    for (int y : {0, 1, 62, 63, 64})
+        for (int x = 0; x < capture.Width(); ++x)
+            ASSERT_EQ(capture.At(x, y), kWhite) << "x " << x << " y " << y;
+    for (int x = 0; x < capture.Width(); ++x) ASSERT_EQ(capture.At(x, 65), kRuleGrey) << "x " << x;
+
+    int left = capture.Width() - bitmapWidth - 2;
+    for (int y = 0; y < bitmapHeight; ++y)
+        for (int x = 0; x < bitmapWidth; ++x)
+            ASSERT_EQ(capture.At(left + x, 2 + y), picture[static_cast<size_t>(y) * 55 + x])
+                << "picture pixel " << x << "," << y;
+
+    int titleInk = 0;
+    for (int y = 8; y < 26; ++y)
+        for (int x = 25; x < 200; ++x)
+            if (capture.At(x, y) != kWhite) ++titleInk;
+    EXPECT_GT(titleInk, 20) << "the title is drawn";
+}
+
+void Repaint(HWND window) {
+    InvalidateRect(window, nullptr, TRUE);
+    UpdateWindow(window);
+    Sleep(100);
+}
+
+TEST(PagePaint, AddressPageHeader) {
+    CVelmora_SetupDlg page;
+    RunModalWithDriver(page, [&](HWND window) {
+        Repaint(window);
+        ExpectHeader(ClientCapture(window));
+        // A wider page still gets a full-width band and the picture follows the right edge.
+        RECT frame;
+        GetWindowRect(window, &frame);
+        SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + 120,
+                     frame.bottom - frame.top, SWP_NOMOVE | SWP_NOZORDER);
+        Repaint(window);
+        ExpectHeader(ClientCapture(window));
+        Click(window, IDCANCEL);
+    });
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+#include "ui/download_dlg.h"
+
+#include <commctrl.h>
+#include <thread>
+
+#include "app/message_text.h"
+#include "app/velmora_setup_app.h"
+#include "res/resource.h"
+#include "ui/page_header.h"
+
+namespace {
+
+constexpr UINT_PTR kStartWorkerTimer = 2;
+constexpr UINT kStartWorkerDelayMs = 300;
+constexpr UINT_PTR kAutoFinishTimer = 3;
+constexpr UINT kAutoFinishDelayMs = 100;
+// Asks the page's own thread to start the finish timer: a timer belongs to the thread that
+// owns its window, and the worker talks to the page only through sent messages.
+constexpr UINT kStartAutoFinishMessage = WM_APP + 1;
+
+}  // namespace
+
+VLDownloadDlg::VLDownloadDlg() : Dialog(IDD_DOWNLOAD_PAGE) {}
+
+BOOL VLDownloadDlg::OnInitDialog() {
+    SetDlgItemTextW(m_hWnd, IDC_INFO_TEXT, LoadMessageText(IDS_DOWNLOAD_INFO).c_str());
+    SetDlgItemTextW(m_hWnd, IDC_PREV, LoadMessageText(IDS_PREV).c_str());
+    SetDlgItemTextW(m_hWnd, IDC_NEXT, LoadMessageText(IDS_COMPLETED).c_str());
+    m_bmpHeader.Reset(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_HEADER),
+                                 IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    SetTimer(m_hWnd, kStartWorkerTimer, kStartWorkerDelayMs, nullptr);
+    return TRUE;
+}
+
+bool VLDownloadDlg::OnCommand(WORD id, WORD code, HWND control) {
+    if (code == BN_CLICKED && id == IDC_PREV) {
+        LeavePage(kDownloadPageBack);
+        return true;
+    }
+    if (code == BN_CLICKED && id == IDC_NEXT) {
+        LeavePage(kDownloadPageFinish);
+        return true;
+    }
+    return Dialog::OnCommand(id, code, control);
+}
+
+bool VLDownloadDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR&) {
+    switch (message) {
+        case kStartAutoFinishMessage:
+            SetTimer(m_hWnd, kAutoFinishTimer, kAutoFinishDelayMs, nullptr);
+            return true;
+        case WM_PAINT:
+            OnPaint();
+            return true;
+        case WM_TIMER:
+            OnTimer(wParam);
+            return false;
+        default:
+            return false;
+    }
+}
+
+void VLDownloadDlg::OnTimer(UINT_PTR timerId) {
+    if (timerId == kStartWorkerTimer) {
+        KillTimer(m_hWnd, kStartWorkerTimer);
+        std::thread(InstallThreadProc, this).detach();
+    } else if (timerId == kAutoFinishTimer) {
+        KillTimer(m_hWnd, kAutoFinishTimer);
+        LeavePage(kDownloadPageFinish);
+    }
+}
+
+void VLDownloadDlg::LeavePage(UINT notifyCode) {
+    EndDialog(IDCANCEL);
+    HWND parent = GetParent(m_hWnd);
+    if (parent != nullptr) {
+        NMHDR header = {m_hWnd, IDD_DOWNLOAD_PAGE, notifyCode};
+        SendMessageW(parent, WM_NOTIFY, IDD_DOWNLOAD_PAGE, reinterpret_cast<LPARAM>(&header));
+    }
+    DestroyWindow();
+}
+
+void VLDownloadDlg::InstallThreadProc(VLDownloadDlg* page) {
+    if (page == nullptr) return;
+    HWND window = page->m_hWnd;
+    HWND prev = page->GetDlgItem(IDC_PREV);
+    HWND next = page->GetDlgItem(IDC_NEXT);
+    EnableWindow(prev, FALSE);
+    EnableWindow(next, FALSE);
+
+    theApp.m_bInstalling = 1;
+    if (page->InstallActiveX(page->m_strServerURL.c_str()) != -1) page->RunQLUpdate();
+    theApp.m_bInstalling = 0;
+
+    // From here on only window handles are used: once the flag is down the wizard may end
+    // and take the page object with it.
+    SetWindowTextW(next, LoadMessageText(IDS_COMPLETED).c_str());
+    EnableWindow(next, TRUE);
+    if (theApp.m_bAutoSetup) SendMessageW(window, kStartAutoFinishMessage, 0, 0);
+}
+
+void VLDownloadDlg::SetInfoText(UINT16 stringId) {
+    SetDlgItemTextW(m_hWnd, IDC_INFO_TEXT, LoadMessageText(stringId).c_str());
+}
+
+void VLDownloadDlg::SetProgressRange(int size) {
+    SendMessageW(ProgressBar(), PBM_SETRANGE32, 0, size);
+}
+
+void VLDownloadDlg::OnPaint() {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    RECT client;
+    GetClientRect(m_hWnd, &client);
+    std::wstring title = LoadMessageText(IDS_DOWNLOAD_HEADER_TITLE);
+    std::wstring subtitle = LoadMessageText(IDS_DOWNLOAD_HEADER_SUBTITLE);
+    PaintPageHeader(
+        dc, client,
+        {title.c_str(), subtitle.c_str(), static_cast<HBITMAP>(m_bmpHeader.Get()), true});
+    EndPaint(m_hWnd, &paint);
+}
