@@ -7,14 +7,14 @@
 // end the exit line, however the function is left. Each scope is its own stream over the
 // shared standard output buffer, so a failed write spoils only the scope that made it.
 class FuncTrace : public std::basic_ostream<char> {
-public:
+  public:
     explicit FuncTrace(const char* funcName);
     ~FuncTrace() override;
 
     FuncTrace(const FuncTrace&) = delete;
     FuncTrace& operator=(const FuncTrace&) = delete;
 
-private:
+  private:
     void WriteScopePrefix();
     void WriteScopeLine(const char* marker);
 

@@ -36,12 +36,12 @@ DWORD ReadTraceModeValue(const std::wstring& name) {
 }  // namespace
 
 std::wstring GetTraceProgramPath() {
-    HMODULE module = nullptr;
     wchar_t path[MAX_PATH] = {};
-    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                           reinterpret_cast<LPCWSTR>(&InitTraceLog), &module)) {
-        GetModuleFileNameW(module, path, MAX_PATH);
-        FreeLibrary(module);
+    {
+        ScopedLibrary module;
+        if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                               reinterpret_cast<LPCWSTR>(&InitTraceLog), module.Receive()))
+            GetModuleFileNameW(module.Get(), path, MAX_PATH);
     }
     wchar_t longPath[MAX_PATH] = {};
     DWORD length = GetLongPathNameW(path, longPath, MAX_PATH);
@@ -54,8 +54,7 @@ void InitTraceLog() {
     size_t slash = programPath.rfind(L'\\');
     std::wstring programDir =
         slash == std::wstring::npos ? std::wstring() : programPath.substr(0, slash);
-    g_traceModuleName =
-        slash == std::wstring::npos ? programPath : programPath.substr(slash + 1);
+    g_traceModuleName = slash == std::wstring::npos ? programPath : programPath.substr(slash + 1);
 
     g_traceMode = ReadTraceModeValue(g_traceModuleName + L".log");
     g_traceLogPath = ReadTraceText(g_traceModuleName + L".log.path");
@@ -83,6 +82,7 @@ void InitTraceLog() {
             break;
     }
 
-    if (!g_traceLogPath.empty() && GetFileAttributesW(g_traceLogPath.c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (!g_traceLogPath.empty() &&
+        GetFileAttributesW(g_traceLogPath.c_str()) != INVALID_FILE_ATTRIBUTES)
         GrantUsersFileAccess(g_traceLogPath.c_str());
 }

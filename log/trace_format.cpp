@@ -12,13 +12,18 @@ const wchar_t kWideFormatFail[] = L"(Format fail)";
 
 namespace {
 
+// Empty when the C runtime cannot convert the name; the header grows with a long name.
 std::string FormatHeaderWith(const char* format, const SYSTEMTIME& t, const void* name,
                              unsigned processId, unsigned threadId) {
-    char buffer[512];
-    int n = _snprintf(buffer, sizeof(buffer), format, t.wYear, t.wMonth, t.wDay, t.wHour,
-                      t.wMinute, t.wSecond, t.wMilliseconds, name, processId, threadId);
-    if (n < 0 || static_cast<size_t>(n) >= sizeof(buffer)) return std::string();
-    return std::string(buffer, static_cast<size_t>(n));
+    int length = _scprintf(format, t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
+                           t.wMilliseconds, name, processId, threadId);
+    if (length < 0) return std::string();
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    int written =
+        _snprintf(buffer.data(), buffer.size(), format, t.wYear, t.wMonth, t.wDay, t.wHour,
+                  t.wMinute, t.wSecond, t.wMilliseconds, name, processId, threadId);
+    if (written < 0) return std::string();
+    return std::string(buffer.data(), static_cast<size_t>(written));
 }
 
 std::string ToAnsiLossy(const std::wstring& text) {

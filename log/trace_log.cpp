@@ -38,6 +38,24 @@ std::string NarrowForThreadCodePage(const std::wstring& text) {
     return narrow;
 }
 
+// The header is widened by the C runtime's locale. A header whose module name had to be
+// converted by the ANSI code page need not be valid text in that locale; it is then widened
+// by the ANSI code page that made it, so the line keeps its header.
+std::wstring WidenHeader(const std::string& header) {
+    size_t length = mbstowcs(nullptr, header.c_str(), 0);
+    if (length != static_cast<size_t>(-1)) {
+        std::wstring wide(length, L'\0');
+        mbstowcs(&wide[0], header.c_str(), length);
+        return wide;
+    }
+    int size =
+        MultiByteToWideChar(CP_ACP, 0, header.data(), static_cast<int>(header.size()), nullptr, 0);
+    if (size <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, header.data(), static_cast<int>(header.size()), &wide[0], size);
+    return wide;
+}
+
 }  // namespace
 
 bool OpenTraceSink() {
@@ -93,13 +111,7 @@ void TraceMsg(FuncTrace& scope, const char* format, ...) {
 void TraceMsgW(FuncTrace& scope, const wchar_t* format, ...) {
     if (g_traceMode == TraceOff) return;
     TraceLineGuard line;
-    std::wstring text;
-    std::string header = FormatTraceHeader();
-    size_t headerLength = mbstowcs(nullptr, header.c_str(), 0);
-    if (headerLength != static_cast<size_t>(-1)) {
-        text.resize(headerLength);
-        mbstowcs(&text[0], header.c_str(), headerLength);
-    }
+    std::wstring text = WidenHeader(FormatTraceHeader());
     text += L":    ";
     va_list args;
     va_start(args, format);

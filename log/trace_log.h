@@ -16,7 +16,7 @@ enum TraceMode : DWORD {
 
 // A critical section that lives from static initialisation to process exit.
 class TraceLock {
-public:
+  public:
     TraceLock() { InitializeCriticalSectionAndSpinCount(&m_section, 0); }
     ~TraceLock() { DeleteCriticalSection(&m_section); }
     TraceLock(const TraceLock&) = delete;
@@ -24,7 +24,7 @@ public:
     void Enter() { EnterCriticalSection(&m_section); }
     void Leave() { LeaveCriticalSection(&m_section); }
 
-private:
+  private:
     CRITICAL_SECTION m_section;
 };
 
@@ -49,7 +49,7 @@ void TraceMsgW(FuncTrace& scope, const wchar_t* format, ...);
 
 // Holds g_traceLock for one whole line and opens and closes the per-line sink around it.
 class TraceLineGuard {
-public:
+  public:
     TraceLineGuard();
     ~TraceLineGuard();
     TraceLineGuard(const TraceLineGuard&) = delete;

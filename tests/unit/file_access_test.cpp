@@ -1,0 +1,232 @@
+// The Users grant on real files and directories of the prefix. Wine keeps no DACL beyond the
+// Unix mode bits, so the new list is checked where it is built, entry by entry, and the
+// writing only for its result.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sys/file_access.h"
+#include "trace_test_support.h"
+
+using namespace trace_test;
+
+namespace {
+
+std::vector<BYTE> ReadDescriptor(const std::wstring& path, SECURITY_INFORMATION what) {
+    DWORD needed = 0;
+    GetFileSecurityW(path.c_str(), what, nullptr, 0, &needed);
+    std::vector<BYTE> descriptor(needed);
+    if (needed == 0 || !GetFileSecurityW(path.c_str(), what, descriptor.data(), needed, &needed))
+        descriptor.clear();
+    return descriptor;
+}
+
+// An ACL copied out of the file's security descriptor.
+std::vector<BYTE> ReadFileDaclCopy(const std::wstring& path) {
+    std::vector<BYTE> descriptor = ReadDescriptor(path, DACL_SECURITY_INFORMATION);
+    if (descriptor.empty()) return {};
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor.data(), &present, &dacl, &defaulted) || !present ||
+        dacl == nullptr)
+        return {};
+    return std::vector<BYTE>(reinterpret_cast<BYTE*>(dacl),
+                             reinterpret_cast<BYTE*>(dacl) + dacl->AclSize);
+}
+
+// A list of three different entries, one of them inherited, built with the real ACL calls.
+std::vector<BYTE> BuildThreeEntryDacl() {
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID everyone = nullptr, system = nullptr;
+    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+    AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &system);
+    std::vector<BYTE> acl(512);
+    PACL list = reinterpret_cast<PACL>(acl.data());
+    InitializeAcl(list, static_cast<DWORD>(acl.size()), ACL_REVISION);
+    AddAccessDeniedAce(list, ACL_REVISION, FILE_WRITE_DATA, everyone);
+    AddAccessAllowedAceEx(list, ACL_REVISION, INHERITED_ACE, FILE_ALL_ACCESS, system);
+    AddAccessAllowedAce(list, ACL_REVISION, FILE_GENERIC_READ, everyone);
+    FreeSid(everyone);
+    FreeSid(system);
+    return acl;
+}
+
+ACL_SIZE_INFORMATION SizeOf(PACL acl) {
+    ACL_SIZE_INFORMATION info = {};
+    EXPECT_TRUE(GetAclInformation(acl, &info, sizeof(info), AclSizeInformation));
+    return info;
+}
+
+ACE_HEADER* AceAt(PACL acl, DWORD index) {
+    void* ace = nullptr;
+    EXPECT_TRUE(GetAce(acl, index, &ace));
+    return static_cast<ACE_HEADER*>(ace);
+}
+
+void ExpectUsersEntry(PACL acl, DWORD index, PSID users) {
+    ACE_HEADER* header = AceAt(acl, index);
+    ASSERT_NE(header, nullptr);
+    EXPECT_EQ(header->AceType, ACCESS_ALLOWED_ACE_TYPE);
+    EXPECT_EQ(header->AceFlags, 3);
+    auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+    EXPECT_EQ(allowed->Mask, 0xF0000000u);
+    EXPECT_TRUE(EqualSid(&allowed->SidStart, users));
+}
+
+// built holds `added` Users entries, then every entry of old, byte for byte and in order.
+void ExpectUsersThenOld(PACL built, DWORD added, PACL old, PSID users) {
+    ACL_SIZE_INFORMATION oldInfo = SizeOf(old);
+    ACL_SIZE_INFORMATION builtInfo = SizeOf(built);
+    ASSERT_EQ(builtInfo.AceCount, oldInfo.AceCount + added);
+    for (DWORD i = 0; i < added; ++i) ExpectUsersEntry(built, i, users);
+    for (DWORD i = 0; i < oldInfo.AceCount; ++i) {
+        ACE_HEADER* was = AceAt(old, i);
+        ACE_HEADER* now = AceAt(built, i + added);
+        ASSERT_EQ(now->AceSize, was->AceSize) << i;
+        EXPECT_EQ(std::memcmp(now, was, was->AceSize), 0) << i;
+    }
+}
+
+struct DaclSource {
+    const char* label;
+    std::vector<BYTE> (*read)(const TempDir& dir);
+};
+
+std::vector<BYTE> DirectoryDacl(const TempDir& dir) { return ReadFileDaclCopy(dir.Path()); }
+
+std::vector<BYTE> FileDacl(const TempDir& dir) {
+    std::wstring file = dir.File(L"granted.txt");
+    ScopedKernelHandle handle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    handle.Close();
+    return ReadFileDaclCopy(file);
+}
+
+std::vector<BYTE> ThreeEntryDacl(const TempDir&) { return BuildThreeEntryDacl(); }
+
+class UsersFirstDacl : public ::testing::TestWithParam<DaclSource> {};
+
+TEST_P(UsersFirstDacl, PutsOneUsersEntryFirstAndKeepsTheRest) {
+    TempDir dir;
+    std::vector<BYTE> old = GetParam().read(dir);
+    ASSERT_FALSE(old.empty());
+    std::vector<BYTE> users;
+    ASSERT_TRUE(LookupUsersSid(users));
+    PACL oldAcl = reinterpret_cast<PACL>(old.data());
+
+    std::vector<BYTE> once;
+    ASSERT_TRUE(BuildUsersFirstDacl(users.data(), oldAcl, once));
+    PACL onceAcl = reinterpret_cast<PACL>(once.data());
+    EXPECT_EQ(onceAcl->AclRevision, ACL_REVISION);
+    EXPECT_EQ(onceAcl->AclSize, SizeOf(oldAcl).AclBytesInUse + GetLengthSid(users.data()) + 16);
+    ExpectUsersThenOld(onceAcl, 1, oldAcl, users.data());
+
+    // A second grant adds a second, identical entry in front; nothing is merged.
+    std::vector<BYTE> twice;
+    ASSERT_TRUE(BuildUsersFirstDacl(users.data(), onceAcl, twice));
+    ExpectUsersThenOld(reinterpret_cast<PACL>(twice.data()), 2, oldAcl, users.data());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, UsersFirstDacl,
+                         ::testing::Values(DaclSource{"directory", DirectoryDacl},
+                                           DaclSource{"file", FileDacl},
+                                           DaclSource{"three entries", ThreeEntryDacl}),
+                         [](const auto& info) {
+                             std::string name = info.param.label;
+                             for (char& c : name)
+                                 if (c == ' ') c = '_';
+                             return name;
+                         });
+
+TEST(UsersSid, IsTheBuiltinUsersGroup) {
+    std::vector<BYTE> users;
+    ASSERT_TRUE(LookupUsersSid(users));
+    PSID builtinUsers = nullptr;
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                         DOMAIN_ALIAS_RID_USERS, 0, 0, 0, 0, 0, 0, &builtinUsers));
+    EXPECT_TRUE(EqualSid(users.data(), builtinUsers));
+    FreeSid(builtinUsers);
+}
+
+std::vector<BYTE> OwnerOf(const std::wstring& path) {
+    std::vector<BYTE> descriptor = ReadDescriptor(path, OWNER_SECURITY_INFORMATION);
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    if (descriptor.empty() || !GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted) ||
+        owner == nullptr)
+        return {};
+    BYTE* bytes = static_cast<BYTE*>(owner);
+    return std::vector<BYTE>(bytes, bytes + GetLengthSid(owner));
+}
+
+struct GrantCase {
+    const char* label;
+    const wchar_t* name;  // inside the scratch directory; empty: the directory itself
+    bool isFile;
+};
+
+class GrantOnPath : public ::testing::TestWithParam<GrantCase> {};
+
+TEST_P(GrantOnPath, SucceedsAndKeepsTheOwner) {
+    TempDir dir;
+    std::wstring path = *GetParam().name ? dir.File(GetParam().name) : dir.Path();
+    if (GetParam().isFile) {
+        ScopedKernelHandle handle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(handle.IsValid());
+    }
+    std::vector<BYTE> ownerBefore = OwnerOf(path);
+    ASSERT_FALSE(ownerBefore.empty());
+    EXPECT_TRUE(AddFileAccessAllowedRights(path.c_str()));
+    EXPECT_TRUE(GrantUsersFileAccess(path.c_str()));
+    EXPECT_EQ(OwnerOf(path), ownerBefore);
+    EXPECT_TRUE(Exists(path));
+}
+
+INSTANTIATE_TEST_SUITE_P(Objects, GrantOnPath,
+                         ::testing::Values(GrantCase{"directory", L"", false},
+                                           GrantCase{"file", L"granted.txt", true}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST(GrantOnPath, MissingPathFailsAndCreatesNothing) {
+    TempDir dir;
+    std::wstring missing = dir.File(L"missing");
+    EXPECT_FALSE(AddFileAccessAllowedRights(missing.c_str()));
+    EXPECT_FALSE(GrantUsersFileAccess(missing.c_str()));
+    EXPECT_FALSE(Exists(missing));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+}
+
+struct ScopeCase {
+    const char* label;
+    bool targetExists;
+    DWORD grantBit;
+};
+
+class GrantTraceScope : public ::testing::TestWithParam<ScopeCase> {};
+
+// With tracing on, the grant writes its scope's entry and exit lines and nothing else.
+TEST_P(GrantTraceScope, WritesEntryAndExitLinesOnly) {
+    TempDir dir;
+    std::wstring log = dir.File(L"grant.log");
+    std::wstring target = GetParam().targetExists ? dir.Path() : dir.File(L"missing");
+    ChildRun run = RunChild(ProbePath(), L"grant \"" + log + L"\" \"" + target + L"\"");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, kRanToEnd | GetParam().grantBit);
+    std::vector<std::string> rests;
+    for (const std::string& text : ReadLogLines(log)) rests.push_back(ParseLogLine(text).rest);
+    std::vector<std::string> expected = {EntryText("AddFileAccessAllowedRights"),
+                                         ExitText("AddFileAccessAllowedRights")};
+    EXPECT_EQ(rests, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, GrantTraceScope,
+                         ::testing::Values(ScopeCase{"existing", true, kGrantSucceeded},
+                                           ScopeCase{"missing", false, 0}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace

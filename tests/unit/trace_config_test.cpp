@@ -1,0 +1,204 @@
+// InitTraceLog as a program sees it: the trace probe is copied under its own name into a
+// scratch directory, given its trace settings in HKCU\Software\Velmora and started there.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "log/trace_log.h"
+#include "trace_test_support.h"
+
+using namespace trace_test;
+
+namespace {
+
+// What "trace_probe init" writes after InitTraceLog, for a program file of the given name.
+std::vector<std::string> InitLines(const std::string& programName) {
+    return {EntryText("TraceProbe::Run"),   MessageText("regKey.Create success."),
+            EntryText("TraceProbe::Inner"), MessageText("ModuleName: " + programName),
+            ExitText("TraceProbe::Inner"),  ExitText("TraceProbe::Run")};
+}
+
+std::vector<std::string> RestsOf(const std::vector<std::string>& lines,
+                                 const std::string& programName, DWORD processId) {
+    std::vector<std::string> rests;
+    for (const std::string& text : lines) {
+        LogLine line = ParseLogLine(text);
+        EXPECT_TRUE(line.matched) << text;
+        EXPECT_EQ(line.moduleName, programName) << text;
+        EXPECT_EQ(line.processId, processId) << text;
+        rests.push_back(line.rest);
+    }
+    return rests;
+}
+
+std::wstring CopyProbe(const TempDir& dir, const std::wstring& programName) {
+    std::wstring path = dir.File(programName);
+    EXPECT_TRUE(CopyFileW(ProbePath().c_str(), path.c_str(), FALSE));
+    return path;
+}
+
+ChildRun RunInit(const std::wstring& program, HANDLE stdOut = nullptr) {
+    return RunChild(program, L"init", stdOut);
+}
+
+struct PathCase {
+    const char* label;
+    const wchar_t* programName;
+    const wchar_t* pathValue;  // relative to the scratch directory; null: not set
+    const wchar_t* nameValue;  // null: not set
+    const wchar_t* expectedLog;
+};
+
+class InitTraceLogPath : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(InitTraceLogPath, ChoosesTheLogFile) {
+    const PathCase& c = GetParam();
+    TempDir dir;
+    std::wstring program = CopyProbe(dir, c.programName);
+    TraceSettings settings(c.programName);
+    settings.SetMode(TraceFile);
+    if (c.pathValue != nullptr) {
+        CreateDirectoryW(dir.File(L"custom").c_str(), nullptr);
+        settings.SetText(L".log.path", dir.File(c.pathValue));
+    }
+    if (c.nameValue != nullptr) settings.SetText(L".log.name", c.nameValue);
+
+    ChildRun run = RunInit(program);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kLocaleUnchanged),
+              kRanToEnd | kExistedAfterInit);
+    std::string narrowName(c.programName, c.programName + wcslen(c.programName));
+    EXPECT_EQ(RestsOf(ReadLogLines(dir.File(c.expectedLog)), narrowName, run.processId),
+              InitLines(narrowName));
+    // No other log was written.
+    for (const wchar_t* other : {L"Alpha.exe.log", L"Beta.exe.log", L"Gamma.exe.log",
+                                 L"beta_trace.txt", L"ignored.txt", L"custom\\gamma.log"}) {
+        if (std::wstring(other) == c.expectedLog) continue;
+        EXPECT_FALSE(Exists(dir.File(other))) << c.label;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, InitTraceLogPath,
+    ::testing::Values(PathCase{"default", L"Alpha.exe", nullptr, nullptr, L"Alpha.exe.log"},
+                      PathCase{"name joins the program dir", L"Beta.exe", nullptr,
+                               L"beta_trace.txt", L"beta_trace.txt"},
+                      PathCase{"path wins over name", L"Gamma.exe", L"custom\\gamma.log",
+                               L"ignored.txt", L"custom\\gamma.log"}));
+
+TEST(InitTraceLog, CopiesUnderOtherNamesReadTheirOwnValues) {
+    TempDir dir;
+    std::wstring first = CopyProbe(dir, L"Setup1.exe");
+    std::wstring second = CopyProbe(dir, L"Setup2.exe");
+    TraceSettings firstSettings(L"Setup1.exe");
+    TraceSettings secondSettings(L"Setup2.exe");
+    firstSettings.SetMode(TraceFile);
+    secondSettings.SetMode(TraceFileAppend);
+    secondSettings.SetText(L".log.name", L"second.txt");
+
+    ChildRun firstRun = RunInit(first);
+    ChildRun secondRun = RunInit(second);
+    ASSERT_TRUE(firstRun.finished && secondRun.finished);
+    EXPECT_EQ(RestsOf(ReadLogLines(dir.File(L"Setup1.exe.log")), "Setup1.exe", firstRun.processId),
+              InitLines("Setup1.exe"));
+    EXPECT_EQ(RestsOf(ReadLogLines(dir.File(L"second.txt")), "Setup2.exe", secondRun.processId),
+              InitLines("Setup2.exe"));
+    EXPECT_FALSE(Exists(dir.File(L"Setup2.exe.log")));
+}
+
+struct RunsCase {
+    DWORD mode;
+    size_t runsKept;
+    DWORD initBits;  // the file after InitTraceLog: existing, and closed in append mode
+};
+
+class InitTraceLogRuns : public ::testing::TestWithParam<RunsCase> {};
+
+TEST_P(InitTraceLogRuns, SecondRunTruncatesOrAppends) {
+    TempDir dir;
+    std::wstring program = CopyProbe(dir, L"Runs.exe");
+    TraceSettings settings(L"Runs.exe");
+    settings.SetMode(GetParam().mode);
+    ChildRun first = RunInit(program);
+    ChildRun second = RunInit(program);
+    ASSERT_TRUE(first.finished && second.finished);
+    for (const ChildRun& run : {first, second})
+        EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kClosedAfterInit),
+                  kRanToEnd | GetParam().initBits);
+    std::vector<std::string> lines = ReadLogLines(dir.File(L"Runs.exe.log"));
+    size_t perRun = InitLines("Runs.exe").size();
+    ASSERT_EQ(lines.size(), perRun * GetParam().runsKept);
+    std::vector<std::string> last(lines.end() - static_cast<long>(perRun), lines.end());
+    EXPECT_EQ(RestsOf(last, "Runs.exe", second.processId), InitLines("Runs.exe"));
+    if (GetParam().runsKept == 2) {
+        std::vector<std::string> earlier(lines.begin(), lines.begin() + static_cast<long>(perRun));
+        EXPECT_EQ(RestsOf(earlier, "Runs.exe", first.processId), InitLines("Runs.exe"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, InitTraceLogRuns,
+                         ::testing::Values(RunsCase{TraceFile, 1, kExistedAfterInit},
+                                           RunsCase{TraceFileAppend, 2,
+                                                    kExistedAfterInit | kClosedAfterInit}));
+
+TEST(InitTraceLog, ModeZeroWritesNothingAndKeepsTheLocale) {
+    TempDir dir;
+    std::wstring program = CopyProbe(dir, L"Quiet.exe");
+    TraceSettings settings(L"Quiet.exe");
+    settings.SetMode(TraceOff);
+    settings.SetText(L".log.name", L"quiet.txt");
+    ChildRun run = RunInit(program);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, kRanToEnd | kLocaleUnchanged);
+    EXPECT_FALSE(Exists(dir.File(L"quiet.txt")));
+    EXPECT_FALSE(Exists(dir.File(L"Quiet.exe.log")));
+}
+
+TEST(InitTraceLog, NoSettingsMeansTracingOff) {
+    TempDir dir;
+    std::wstring program = CopyProbe(dir, L"Unset.exe");
+    ChildRun run = RunInit(program);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, kRanToEnd | kLocaleUnchanged);
+    EXPECT_FALSE(Exists(dir.File(L"Unset.exe.log")));
+}
+
+// An unknown mode switches tracing on without a sink of its own: the lines go to the standard
+// output the program was started with.
+TEST(InitTraceLog, UnknownModeWritesToInheritedStdout) {
+    TempDir dir;
+    std::wstring program = CopyProbe(dir, L"Seven.exe");
+    TraceSettings settings(L"Seven.exe");
+    settings.SetMode(7);
+    std::wstring captured = dir.File(L"stdout.txt");
+    ChildRun run;
+    {
+        SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+        ScopedKernelHandle out(CreateFileW(captured.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                           &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                           nullptr));
+        ASSERT_TRUE(out.IsValid());
+        run = RunInit(program, out.Get());
+    }
+    ASSERT_TRUE(run.finished);
+    // Tracing is on: the scopes set the Korean locale.
+    EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kLocaleUnchanged), kRanToEnd);
+    EXPECT_FALSE(Exists(dir.File(L"Seven.exe.log")));
+    EXPECT_EQ(RestsOf(ReadLogLines(captured), "Seven.exe", run.processId), InitLines("Seven.exe"));
+}
+
+// Under the test there may be no console to show; the program still runs through and writes
+// no file.
+TEST(InitTraceLog, ConsoleModeWritesNoFile) {
+    TempDir dir;
+    std::wstring program = CopyProbe(dir, L"Console.exe");
+    TraceSettings settings(L"Console.exe");
+    settings.SetMode(TraceConsole);
+    ChildRun run = RunInit(program);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kLocaleUnchanged), kRanToEnd);
+    EXPECT_FALSE(Exists(dir.File(L"Console.exe.log")));
+}
+
+}  // namespace
