@@ -10,8 +10,8 @@ setup:
 	@bash tools/setup.sh
 
 build: setup dist/velmora-stamp
-	@cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
-		-DCMAKE_BUILD_TYPE=Release >/dev/null
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) \
+		-DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS) -- --no-print-directory
 
 # The stamping tool for the Linux machines that prepare copies; its Windows twin comes from
