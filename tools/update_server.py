@@ -17,6 +17,11 @@ A path that starts with /_fault/<faults>/ serves the rest of the path misbehavin
   slow=MS     pause MS milliseconds before each 8 KiB piece of the body
   close       end the connection after the answer (no keep-alive for the next request)
 
+The programs under test ask for fixed paths, so a published file can also carry its faults
+beside it: "<file>.faults" holds one <faults> list per line, and each request for the file
+takes the next line (an empty line means no fault); once the lines are used up the file is
+served normally.
+
 The https listeners differ only in their certificate: "https" (the trusted one for the host
 name the clients use), "https_mismatch" (trusted, for another host name) and
 "https_untrusted" (from an authority nobody trusts). Each serves its leaf certificate only.
@@ -36,6 +41,9 @@ import urllib.parse
 PIECE = 8192
 LARGE_PIECE = 1 << 20
 FAULT_PREFIX = "/_fault/"
+FAULT_QUEUE_SUFFIX = ".faults"
+# Every listener takes from the same queue files.
+fault_queue_lock = threading.Lock()
 
 
 class Limits:
@@ -96,6 +104,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def answer(self, send_body):
         self.server.limits.spend()
         faults, path = split_fault_path(self.path)
+        if not faults:
+            faults = self.server.take_queued_faults(self.local_path(path, must_exist=False))
         if "status" in faults:
             body = ("<html><body>error %d</body></html>" % faults["status"]).encode()
             self.send_whole(faults["status"], body, send_body)
@@ -107,10 +117,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
         with open(local, "rb") as f:
             self.send_file(f, os.path.getsize(local), faults, send_body)
 
-    def local_path(self, path):
+    def local_path(self, path, must_exist=True):
         root = os.path.realpath(self.server.root)
         local = os.path.realpath(os.path.join(root, path.lstrip("/")))
-        if os.path.commonpath([root, local]) != root or not os.path.isfile(local):
+        if os.path.commonpath([root, local]) != root:
+            return None
+        if must_exist and not os.path.isfile(local):
             return None
         return local
 
@@ -183,6 +195,22 @@ class Server(http.server.ThreadingHTTPServer):
             # The handshake runs in the request's thread, so a stalled client blocks no one.
             self.socket = context.wrap_socket(self.socket, server_side=True,
                                               do_handshake_on_connect=False)
+
+    def take_queued_faults(self, local):
+        """The next line of the faults queued beside a published file, parsed."""
+        if local is None:
+            return {}
+        queue = local + FAULT_QUEUE_SUFFIX
+        with fault_queue_lock:
+            if not os.path.isfile(queue):
+                return {}
+            with open(queue) as f:
+                lines = f.read().splitlines()
+            if not lines:
+                return {}
+            with open(queue, "w") as f:
+                f.write("".join(line + "\n" for line in lines[1:]))
+        return parse_faults(lines[0].strip())
 
     def shutdown_request(self, request):
         # The orderly end of a connection (which over TLS sends no close_notify either) unless

@@ -1,0 +1,314 @@
+// The two installation steps, run by the download page's worker against the local update
+// server, with the published files missing, broken or misbehaving one way at a time.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/velmora_setup_app.h"
+#include "res/resource.h"
+#include "tests/fixtures/fixture_record.h"
+#include "tests/support/page_driver.h"
+#include "tests/support/recording_parent.h"
+#include "tests/support/trace_capture.h"
+#include "tests/unit/child_process_support.h"
+#include "tests/unit/test_files.h"
+#include "ui/download_dlg.h"
+
+namespace {
+
+const char kGoodDescriptor[] = "<service>\n<servicename>Sales</servicename>\n</service>\n";
+const char kInstallerFail[] = "Velmora ActiveX 7i.exe Download fail_ and continue loop.";
+const char kInstallerSuccess[] = "Velmora ActiveX 7i.exe Download Success...";
+
+std::wstring ServerRoot() { return fixture::EnvironmentValue(L"VELMORA_SERVER_ROOT_W"); }
+std::wstring InstallerPath() { return ServerRoot() + L"\\app\\Velmora ActiveX 7i_jp.exe"; }
+std::wstring DescriptorPath() { return ServerRoot() + L"\\app\\update\\velmora_server.exe"; }
+std::wstring AgentPath() { return ServerRoot() + L"\\app\\update\\QLUpdate.exe"; }
+
+std::wstring ProgramFilesDir() {
+    wchar_t folder[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE);
+    return folder;
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Each line is the fault of one request for the file: the size query, then the download.
+std::string Repeat(const std::string& line, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) text += line + "\n";
+    return text;
+}
+
+struct StepCase {
+    const char* name;
+    bool https;
+    bool publishInstaller;
+    std::string installerFaults;
+    std::string descriptor;  // empty: not published
+    std::string descriptorFaults;
+    bool publishAgent;
+    std::string agentFaults;
+    int expectedInstallerFailures;
+    bool installerStarted;
+    // Found in this order; "{root}" stands for the service root, and a text ending in "*"
+    // matches any line that starts with the rest.
+    std::vector<std::string> expectedLines;
+    bool siteLaidOut;  // descriptor copy in the site folder
+    bool agentStarted;
+};
+
+std::string Name(const ::testing::TestParamInfo<StepCase>& info) { return info.param.name; }
+
+class InstallStepsTest : public ::testing::TestWithParam<StepCase> {
+  protected:
+    void SetUp() override {
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Velmora\\127.0.0.1");
+        std::error_code ignored;
+        std::filesystem::remove_all(ProgramFilesDir() + L"\\Velmora", ignored);
+        std::filesystem::remove_all(ServerRoot() + L"\\app", ignored);
+        std::filesystem::create_directories(ServerRoot() + L"\\app\\update");
+        m_record = m_folder.File(L"record.txt");
+        SetEnvironmentVariableW(L"VELMORA_FIXTURE_RECORD", m_record.c_str());
+    }
+
+    void Publish(const StepCase& c) {
+        if (c.publishInstaller) {
+            ASSERT_TRUE(CopyProgram(FixturePath(L"fake_installer.exe"), InstallerPath()));
+        }
+        if (c.publishAgent) {
+            ASSERT_TRUE(CopyProgram(FixturePath(L"fake_agent.exe"), AgentPath()));
+        }
+        if (!c.descriptor.empty()) {
+            ASSERT_TRUE(WriteWholeFile(DescriptorPath(), c.descriptor));
+        }
+        WriteWholeFile(InstallerPath() + L".faults", c.installerFaults);
+        WriteWholeFile(DescriptorPath() + L".faults", c.descriptorFaults);
+        WriteWholeFile(AgentPath() + L".faults", c.agentFaults);
+    }
+
+    // Creates the page for the local server and waits until its worker has run both steps.
+    void RunWorker(bool https, const TraceCapture& trace) {
+        RecordingParent parent;
+        VLDownloadDlg page;
+        page.SetServerURL(L"127.0.0.1");
+        page.m_nServerPort =
+            _wtoi(fixture::EnvironmentValue(https ? L"VELMORA_HTTPS_PORT" : L"VELMORA_HTTP_PORT")
+                      .c_str());
+        ASSERT_TRUE(page.Create(parent.Get()));
+        page.m_bHttps = https ? 1 : 0;
+        HWND prev = page.GetDlgItem(IDC_PREV);
+        HWND next = page.GetDlgItem(IDC_NEXT);
+        // Every case here reaches the update-agent step; its exit line ends the steps.
+        std::string lastLine = "VLDownloadDlg::RunQLUpdate() " + std::string(43, '>');
+        ASSERT_TRUE(PumpUntil([&] { return trace.Contains(lastLine); }, 120000));
+        ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(next) != FALSE; }));
+        EXPECT_FALSE(IsWindowEnabled(prev));
+        EXPECT_EQ(theApp.m_bInstalling.load(), 0);
+    }
+
+    int Started(const char* program) const {
+        std::string record = ReadWholeFile(m_record);
+        std::string key = std::string("program=") + program + "\n";
+        int count = 0;
+        for (size_t at = record.find(key); at != std::string::npos; at = record.find(key, at + 1))
+            ++count;
+        return count;
+    }
+
+    TempFolder m_folder{L"velmora_steps"};
+    std::wstring m_record;
+};
+
+TEST_P(InstallStepsTest, RunsAsTheServerAllows) {
+    const StepCase& c = GetParam();
+    Publish(c);
+    TraceCapture trace;
+    RunWorker(c.https, trace);
+    std::vector<std::string> lines = trace.Lines();
+
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kInstallerFail), c.expectedInstallerFailures);
+    EXPECT_EQ(Started("fake_installer"), c.installerStarted ? 1 : 0);
+    EXPECT_EQ(Started("fake_agent"), c.agentStarted ? 1 : 0);
+    EXPECT_FALSE(Exists(testfiles::TempRoot() + L"\\Velmora ActiveX 7i_jp.exe"));
+
+    std::string root = std::string(c.https ? "https" : "http") + "://127.0.0.1:" +
+                       fixture::ToUtf8(fixture::EnvironmentValue(c.https ? L"VELMORA_HTTPS_PORT"
+                                                                         : L"VELMORA_HTTP_PORT"));
+    size_t at = 0;
+    for (std::string text : c.expectedLines) {
+        size_t placeholder = text.find("{root}");
+        if (placeholder != std::string::npos) text.replace(placeholder, 6, root);
+        bool prefix = !text.empty() && text.back() == '*';
+        if (prefix) text.pop_back();
+        auto found = std::find_if(lines.begin() + static_cast<long>(at), lines.end(),
+                                  [&](const std::string& line) {
+                                      return prefix ? line.rfind(text, 0) == 0 : line == text;
+                                  });
+        ASSERT_NE(found, lines.end()) << "missing, or out of order: " << text;
+        at = static_cast<size_t>(found - lines.begin()) + 1;
+    }
+    std::wstring siteDir = ProgramFilesDir() + L"\\Velmora\\Sales";
+    EXPECT_EQ(Exists(siteDir + L"\\velmora_server.exe"), c.siteLaidOut);
+    // Nothing is ever laid out beside the Velmora folder.
+    EXPECT_FALSE(Exists(ProgramFilesDir() + L"\\Windows"));
+}
+
+const std::string kRunSuccess = "Velmora ActiveX 7i_jp.exe run Success...";
+const std::string kAgentRun = "QLUpdate.exe run Success...";
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, InstallStepsTest,
+    ::testing::Values(StepCase{"EverythingPublishedHttp",
+                               false,
+                               true,
+                               "",
+                               kGoodDescriptor,
+                               "",
+                               true,
+                               "",
+                               0,
+                               true,
+                               {kInstallerSuccess, kRunSuccess, "SiteName: Sales", kAgentRun},
+                               true,
+                               true},
+                      StepCase{"InstallerFailsFiveTimes",
+                               false,
+                               true,
+                               Repeat("status=500", 10),
+                               kGoodDescriptor,
+                               "",
+                               true,
+                               "",
+                               5,
+                               false,
+                               {"SiteName: Sales", kAgentRun},
+                               true,
+                               true},
+                      StepCase{"InstallerSucceedsAtTheThirdAttempt",
+                               true,
+                               true,
+                               Repeat("status=500", 4),
+                               kGoodDescriptor,
+                               "",
+                               true,
+                               "",
+                               2,
+                               true,
+                               {kInstallerFail, kInstallerFail, kInstallerSuccess, kRunSuccess},
+                               true,
+                               true},
+                      StepCase{"InstallerCutShortOverHttp",
+                               false,
+                               true,
+                               Repeat("\ncut=1000", 5),
+                               kGoodDescriptor,
+                               "",
+                               true,
+                               "",
+                               5,
+                               false,
+                               {kAgentRun},
+                               true,
+                               true},
+                      StepCase{"InstallerMissing",
+                               true,
+                               false,
+                               "",
+                               kGoodDescriptor,
+                               "",
+                               true,
+                               "",
+                               5,
+                               false,
+                               {"HttpStatus: 404", kAgentRun},
+                               true,
+                               true},
+                      StepCase{"DescriptorMissingOverHttps",
+                               true,
+                               true,
+                               "",
+                               "",
+                               "",
+                               true,
+                               "",
+                               0,
+                               true,
+                               {"-2147483244\t80000194", "velmora_server.exe Download fail___"},
+                               false,
+                               false},
+                      StepCase{"DescriptorCutShort",
+                               false,
+                               true,
+                               "",
+                               kGoodDescriptor,
+                               "\ncut=10",
+                               true,
+                               "",
+                               0,
+                               true,
+                               {"-2147483610\t80000026", "velmora_server.exe Download fail___"},
+                               false,
+                               false},
+                      StepCase{"DescriptorWithoutStartTag",
+                               false,
+                               true,
+                               "",
+                               "<service/>\n",
+                               "",
+                               true,
+                               "",
+                               0,
+                               true,
+                               {"Wrong xml___"},
+                               false,
+                               false},
+                      StepCase{"SiteNameLeavingTheFolder",
+                               false,
+                               true,
+                               "",
+                               "<servicename>..\\..\\Windows</servicename>\n",
+                               "",
+                               true,
+                               "",
+                               0,
+                               true,
+                               {"SiteName: ..\\..\\Windows", "Site dir create fail___"},
+                               false,
+                               false},
+                      StepCase{
+                          "AgentMissingOverHttp",
+                          false,
+                          true,
+                          "",
+                          kGoodDescriptor,
+                          "",
+                          false,
+                          "",
+                          0,
+                          true,
+                          {"SiteName: Sales", "{root}/app/update/QLUpdate.exe Download fail___"},
+                          true,
+                          false},
+                      StepCase{"AgentCutShortOverHttps",
+                               true,
+                               true,
+                               "",
+                               kGoodDescriptor,
+                               "",
+                               true,
+                               "\ncut=100",
+                               0,
+                               true,
+                               {"Download incomplete___(100 of *",
+                                "{root}/app/update/QLUpdate.exe Download fail___"},
+                               true,
+                               false}),
+    Name);
+
+}  // namespace
