@@ -12,13 +12,15 @@ const wchar_t kWideFormatFail[] = L"(Format fail)";
 
 namespace {
 
-std::string FormatHeaderWith(const char* format, const SYSTEMTIME& t, const void* name,
-                             unsigned processId, unsigned threadId) {
-    char buffer[512];
-    int n = _snprintf(buffer, sizeof(buffer), format, t.wYear, t.wMonth, t.wDay, t.wHour,
-                      t.wMinute, t.wSecond, t.wMilliseconds, name, processId, threadId);
-    if (n < 0 || static_cast<size_t>(n) >= sizeof(buffer)) return std::string();
-    return std::string(buffer, static_cast<size_t>(n));
+// Sized to the text: a file name may take up to 255 characters, which a double-byte or UTF-8
+// code page makes far longer than any fixed buffer would allow for.
+std::string FormatHeaderWith(const char* format, ...) {
+    std::string header;
+    va_list args;
+    va_start(args, format);
+    if (!FormatNarrow(header, format, args)) header.clear();
+    va_end(args);
+    return header;
 }
 
 std::string ToAnsiLossy(const std::wstring& text) {
@@ -33,12 +35,15 @@ std::string ToAnsiLossy(const std::wstring& text) {
 
 std::string FormatHeaderText(const SYSTEMTIME& time, const std::wstring& moduleName,
                              unsigned processId, unsigned threadId) {
-    std::string header = FormatHeaderWith("[%04d-%02d-%02d %02d:%02d:%02d.%03d][%S(%u), T:%u]",
-                                          time, moduleName.c_str(), processId, threadId);
+    std::string header =
+        FormatHeaderWith("[%04d-%02d-%02d %02d:%02d:%02d.%03d][%S(%u), T:%u]", time.wYear,
+                         time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
+                         time.wMilliseconds, moduleName.c_str(), processId, threadId);
     if (header.empty()) {
         std::string name = ToAnsiLossy(moduleName);
-        header = FormatHeaderWith("[%04d-%02d-%02d %02d:%02d:%02d.%03d][%s(%u), T:%u]", time,
-                                  name.c_str(), processId, threadId);
+        header = FormatHeaderWith("[%04d-%02d-%02d %02d:%02d:%02d.%03d][%s(%u), T:%u]", time.wYear,
+                                  time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
+                                  time.wMilliseconds, name.c_str(), processId, threadId);
     }
     return header;
 }
