@@ -28,7 +28,10 @@ std::string AsAscii(const std::wstring& text) {
 }
 
 bool IsAscii(const std::wstring& text) {
-    return AsAscii(text) == std::string(text.begin(), text.end());
+    for (wchar_t c : text) {
+        if (c < 0 || c >= 0x80) return false;
+    }
+    return true;
 }
 
 bool IsAscii(const std::string& text) {
