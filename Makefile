@@ -1,8 +1,10 @@
 # The two commands of the README, and the build they stand on.
 BUILD ?= build/mingw
+NATIVE_BUILD ?= build/native
 JOBS ?= 2
+FUZZ_SECONDS ?= 60
 
-.PHONY: all setup build test demo clean
+.PHONY: all setup build native test fuzz demo clean
 
 all: build
 
@@ -20,11 +22,24 @@ dist/velmora-stamp: tools/stamp/velmora_stamp.cpp tools/stamp/stamp_image.h
 	@mkdir -p dist
 	g++ -std=c++17 -Os -Wall -Wextra -o $@ tools/stamp/velmora_stamp.cpp
 
-test: build
+# The pure logic built for Linux with clang, for its sanitizer tests and the fuzzers.
+native: setup
+	@cmake -S tests/native -B $(NATIVE_BUILD) -DCMAKE_C_COMPILER=clang \
+		-DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --build $(NATIVE_BUILD) -j$(JOBS) -- --no-print-directory
+
+# The native sanitizer run first: it takes seconds and needs no Wine.
+test: build native
+	@ctest --test-dir $(NATIVE_BUILD) --output-on-failure $(CTEST_ARGS)
 	@bash tools/run-tests.sh $(BUILD)
+
+# Every libFuzzer target for FUZZ_SECONDS from the committed seeds; fails on any finding.
+fuzz: native
+	@cmake --build $(NATIVE_BUILD) -j$(JOBS) --target fuzzers -- --no-print-directory
+	@bash tests/fuzz/run-fuzz.sh $(NATIVE_BUILD) $(FUZZ_SECONDS)
 
 demo: build
 	@echo "make demo: not yet - the end-to-end demo lands with the installation steps."
 
 clean:
-	rm -rf $(BUILD) dist
+	rm -rf $(BUILD) $(NATIVE_BUILD) dist

@@ -1,14 +1,7 @@
 #include "install/service_descriptor.h"
 
 #include <windows.h>
-#include <share.h>
 #include <climits>
-#include <cstdio>
-#include <vector>
-
-#include "log/func_trace.h"
-#include "log/trace_log.h"
-#include "sys/scoped_handle.h"
 
 namespace {
 
@@ -17,7 +10,6 @@ namespace {
 constexpr char kStartTag[] = "<servicename>";
 constexpr size_t kStartTagLength = sizeof(kStartTag) - 1;
 constexpr char kEndOfFileByte = 0x1A;
-constexpr size_t kReadChunk = 64 * 1024;
 
 }  // namespace
 
@@ -104,28 +96,4 @@ std::wstring Utf8ToWide(const std::string& text) {
     std::wstring wide(static_cast<size_t>(wideLength), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &wide[0], wideLength);
     return wide;
-}
-
-bool ReadSiteName(FuncTrace& scope, const std::wstring& path, std::wstring& siteName) {
-    ScopedCFile file(_wfsopen(path.c_str(), L"rb", _SH_DENYNO));
-    if (!file) {
-        TraceMsg(scope, "velmora_server.exe Open fail___");
-        return false;
-    }
-    ServiceDescriptorScanner scanner;
-    std::vector<char> chunk(kReadChunk);
-    for (;;) {
-        size_t got = fread(chunk.data(), 1, chunk.size(), file.Get());
-        // A read error ends the reading like the end of the file does.
-        if (!scanner.Feed(chunk.data(), got) || got < chunk.size()) break;
-    }
-    file.Close();
-    DescriptorReading reading = scanner.Finish();
-    if (reading.outcome != DescriptorOutcome::Found) {
-        TraceMsg(scope, "Wrong xml___");
-        return false;
-    }
-    siteName = reading.siteName;
-    TraceMsg(scope, "SiteName: %S", siteName.c_str());
-    return true;
 }

@@ -12,18 +12,15 @@ const wchar_t kWideFormatFail[] = L"(Format fail)";
 
 namespace {
 
-// Empty when the C runtime cannot convert the name; the header grows with a long name.
-std::string FormatHeaderWith(const char* format, const SYSTEMTIME& t, const void* name,
-                             unsigned processId, unsigned threadId) {
-    int length = _scprintf(format, t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
-                           t.wMilliseconds, name, processId, threadId);
-    if (length < 0) return std::string();
-    std::vector<char> buffer(static_cast<size_t>(length) + 1);
-    int written =
-        _snprintf(buffer.data(), buffer.size(), format, t.wYear, t.wMonth, t.wDay, t.wHour,
-                  t.wMinute, t.wSecond, t.wMilliseconds, name, processId, threadId);
-    if (written < 0) return std::string();
-    return std::string(buffer.data(), static_cast<size_t>(written));
+// Sized to the text: a file name may take up to 255 characters, which a double-byte or UTF-8
+// code page makes far longer than any fixed buffer would allow for.
+std::string FormatHeaderWith(const char* format, ...) {
+    std::string header;
+    va_list args;
+    va_start(args, format);
+    if (!FormatNarrow(header, format, args)) header.clear();
+    va_end(args);
+    return header;
 }
 
 std::string ToAnsiLossy(const std::wstring& text) {
@@ -38,12 +35,15 @@ std::string ToAnsiLossy(const std::wstring& text) {
 
 std::string FormatHeaderText(const SYSTEMTIME& time, const std::wstring& moduleName,
                              unsigned processId, unsigned threadId) {
-    std::string header = FormatHeaderWith("[%04d-%02d-%02d %02d:%02d:%02d.%03d][%S(%u), T:%u]",
-                                          time, moduleName.c_str(), processId, threadId);
+    std::string header =
+        FormatHeaderWith("[%04d-%02d-%02d %02d:%02d:%02d.%03d][%S(%u), T:%u]", time.wYear,
+                         time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
+                         time.wMilliseconds, moduleName.c_str(), processId, threadId);
     if (header.empty()) {
         std::string name = ToAnsiLossy(moduleName);
-        header = FormatHeaderWith("[%04d-%02d-%02d %02d:%02d:%02d.%03d][%s(%u), T:%u]", time,
-                                  name.c_str(), processId, threadId);
+        header = FormatHeaderWith("[%04d-%02d-%02d %02d:%02d:%02d.%03d][%s(%u), T:%u]", time.wYear,
+                                  time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
+                                  time.wMilliseconds, name.c_str(), processId, threadId);
     }
     return header;
 }

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   mingw-w64-i686-dev wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick
-  fonts-noto-cjk googletest python3 openssl curl
+  fonts-noto-cjk googletest python3 openssl curl clang libclang-rt-14-dev
 )
 
 missing=()
