@@ -42,24 +42,30 @@ void ExpectHeader(const ClientCapture& capture) {
     EXPECT_GT(titleInk, 20) << "the title is drawn";
 }
 
-void Repaint(HWND window) {
-    InvalidateRect(window, nullptr, TRUE);
-    UpdateWindow(window);
-    Sleep(100);
+// Repaints and reads the client area back; on a busy machine the first read may come before
+// the window has shown its new paint, so it is read again until the rule is in place.
+ClientCapture PaintedClient(HWND window) {
+    for (int attempt = 0;; ++attempt) {
+        InvalidateRect(window, nullptr, TRUE);
+        UpdateWindow(window);
+        Sleep(100);
+        ClientCapture capture(window);
+        bool ruleShown = capture.Height() > 65 && capture.At(0, 65) == kRuleGrey &&
+                         capture.At(capture.Width() - 1, 65) == kRuleGrey;
+        if (ruleShown || attempt == 20) return capture;
+    }
 }
 
 TEST(PagePaint, AddressPageHeader) {
     CVelmora_SetupDlg page;
     RunModalWithDriver(page, [&](HWND window) {
-        Repaint(window);
-        ExpectHeader(ClientCapture(window));
+        ExpectHeader(PaintedClient(window));
         // A wider page still gets a full-width band and the picture follows the right edge.
         RECT frame;
         GetWindowRect(window, &frame);
         SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + 120,
                      frame.bottom - frame.top, SWP_NOMOVE | SWP_NOZORDER);
-        Repaint(window);
-        ExpectHeader(ClientCapture(window));
+        ExpectHeader(PaintedClient(window));
         Click(window, IDCANCEL);
     });
 }
