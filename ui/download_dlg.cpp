@@ -6,6 +6,7 @@
 #include "app/message_text.h"
 #include "app/velmora_setup_app.h"
 #include "res/resource.h"
+#include "sys/com_apartment.h"
 #include "ui/page_header.h"
 
 namespace {
@@ -89,7 +90,10 @@ void VLDownloadDlg::InstallThreadProc(VLDownloadDlg* page) {
     EnableWindow(next, FALSE);
 
     theApp.m_bInstalling = 1;
-    if (page->InstallActiveX(page->m_strServerURL.c_str()) != -1) page->RunQLUpdate();
+    {
+        ComApartment com;
+        if (page->InstallActiveX(page->m_strServerURL.c_str()) != -1) page->RunQLUpdate();
+    }
     theApp.m_bInstalling = 0;
 
     // From here on only window handles are used: once the flag is down the wizard may end
