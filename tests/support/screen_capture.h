@@ -66,3 +66,38 @@ inline std::vector<DWORD> BitmapPixels(HBITMAP bitmap, int& width, int& height) 
     for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
     return pixels;
 }
+
+// Keeps a capture as a 24-bit BMP file, for a person to look at after the test run.
+inline bool SaveCaptureAsBmp(const ClientCapture& capture, const std::wstring& path) {
+    const int width = capture.Width();
+    const int height = capture.Height();
+    const int rowBytes = (width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof(info);
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biSizeImage = static_cast<DWORD>(rowBytes * height);
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info);
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    std::vector<BYTE> pixels(info.biSizeImage, 0);
+    for (int y = 0; y < height; ++y) {
+        BYTE* row = &pixels[static_cast<size_t>(height - 1 - y) * rowBytes];
+        for (int x = 0; x < width; ++x) {
+            DWORD colour = capture.At(x, y);
+            row[x * 3] = static_cast<BYTE>(colour & 0xFF);
+            row[x * 3 + 1] = static_cast<BYTE>((colour >> 8) & 0xFF);
+            row[x * 3 + 2] = static_cast<BYTE>((colour >> 16) & 0xFF);
+        }
+    }
+    ScopedKernelHandle out(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) return false;
+    DWORD written = 0;
+    return WriteFile(out.Get(), &file, sizeof(file), &written, nullptr) &&
+           WriteFile(out.Get(), &info, sizeof(info), &written, nullptr) &&
+           WriteFile(out.Get(), pixels.data(), info.biSizeImage, &written, nullptr);
+}

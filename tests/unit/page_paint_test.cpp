@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "res/resource.h"
+#include "app/velmora_setup_app.h"
 #include "tests/support/page_driver.h"
+#include "tests/support/recording_parent.h"
 #include "tests/support/screen_capture.h"
+#include "ui/download_dlg.h"
 #include "ui/setup_dlg.h"
 
 namespace {
@@ -56,10 +59,19 @@ ClientCapture PaintedClient(HWND window) {
     }
 }
 
+// The test run keeps what each page looked like under build/screenshots.
+void KeepScreenshot(const ClientCapture& capture, const wchar_t* name) {
+    std::wstring dir = std::wstring(VELMORA_BINARY_DIR_W) + L"\\screenshots";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    EXPECT_TRUE(SaveCaptureAsBmp(capture, dir + L"\\" + name));
+}
+
 TEST(PagePaint, AddressPageHeader) {
     CVelmora_SetupDlg page;
     RunModalWithDriver(page, [&](HWND window) {
-        ExpectHeader(PaintedClient(window));
+        ClientCapture first = PaintedClient(window);
+        ExpectHeader(first);
+        KeepScreenshot(first, L"address_page.bmp");
         // A wider page still gets a full-width band and the picture follows the right edge.
         RECT frame;
         GetWindowRect(window, &frame);
@@ -67,6 +79,23 @@ TEST(PagePaint, AddressPageHeader) {
                      frame.bottom - frame.top, SWP_NOMOVE | SWP_NOZORDER);
         ExpectHeader(PaintedClient(window));
         Click(window, IDCANCEL);
+    });
+}
+
+TEST(PagePaint, DownloadPageHeader) {
+    RecordingParent parent;
+    ShowWindow(parent.Get(), SW_SHOW);
+    VLDownloadDlg page;
+    ASSERT_TRUE(page.Create(parent.Get()));
+    HWND window = page.GetSafeHwnd();
+    PumpUntil([] { return false; }, 200);
+    ClientCapture capture = PaintedClient(window);
+    ExpectHeader(capture);
+    KeepScreenshot(capture, L"download_page.bmp");
+    // Let the worker (no host: nothing to install) finish before the page goes.
+    PumpUntil([&] {
+        return IsWindowEnabled(GetDlgItem(window, IDC_NEXT)) &&
+               !IsWindowEnabled(GetDlgItem(window, IDC_PREV));
     });
 }
 
