@@ -1,6 +1,4 @@
 #include <windows.h>
-#include <shellapi.h>
-#include <wininet.h>
 
 #include "install/download_check.h"
 #include "install/install_paths.h"
@@ -41,17 +39,13 @@ int VLDownloadDlg::InstallActiveX(const wchar_t* host) {
         SetInfoText(IDS_LAUNCHER_DOWNLOADING);
         TraceMsg(scope, "DownFilePath: %S", localPath.c_str());
 
-        int size = GetWebFileSize(url.c_str());
-        DeleteUrlCacheEntryW(url.c_str());
         URLDownCallBack callback;
         callback.m_pProgressCtrl = ProgressBar();
-        SetProgressRange(size);
-        HRESULT hr = DownloadPublishedFile(url, localPath, &callback);
+        HRESULT hr = FetchPublishedFile(url, localPath, &callback);
         TraceMsg(scope, "URLDownloadToFile ret: 0x%08x", static_cast<unsigned>(hr));
 
-        // A cut body or a saved error page is no installer: such an attempt has failed.
-        downloaded =
-            hr >= 0 && !IsShortDownload(localPath, size) && IsWindowsProgramFile(localPath);
+        // A saved error page is no installer: such an attempt has failed.
+        downloaded = hr >= 0 && IsWindowsProgramFile(localPath);
         TraceMsg(scope, downloaded ? "Velmora ActiveX 7i.exe Download Success..."
                                    : "Velmora ActiveX 7i.exe Download fail_ and continue loop.");
         if (downloaded && hr == S_OK) break;

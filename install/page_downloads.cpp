@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <urlmon.h>
+#include <wininet.h>
 
+#include "install/download_check.h"
 #include "install/https_download.h"
 #include "install/url_down_callback.h"
 #include "install/web_file_size.h"
@@ -13,8 +15,15 @@ HRESULT VLDownloadDlg::URLDownloadToFileOnHttps(const wchar_t* url, const wchar_
     return ::URLDownloadToFileOnHttps(url, localPath, callback);
 }
 
-HRESULT VLDownloadDlg::DownloadPublishedFile(const std::wstring& url, const std::wstring& localPath,
-                                             URLDownCallBack* callback) {
-    if (m_bHttps == 1) return URLDownloadToFileOnHttps(url.c_str(), localPath.c_str(), callback);
-    return URLDownloadToFileW(nullptr, url.c_str(), localPath.c_str(), 0, callback);
+HRESULT VLDownloadDlg::FetchPublishedFile(const std::wstring& url, const std::wstring& localPath,
+                                          URLDownCallBack* callback) {
+    int size = GetWebFileSize(url.c_str());
+    DeleteUrlCacheEntryW(url.c_str());
+    SetProgressRange(size);
+    HRESULT hr = m_bHttps == 1
+                     ? URLDownloadToFileOnHttps(url.c_str(), localPath.c_str(), callback)
+                     : URLDownloadToFileW(nullptr, url.c_str(), localPath.c_str(), 0, callback);
+    // The moniker download reports a body cut short as finished.
+    if (hr >= 0 && IsShortDownload(localPath, size)) hr = kDownloadIncomplete;
+    return hr;
 }

@@ -1,6 +1,5 @@
 #include <windows.h>
 #include <shlobj.h>
-#include <wininet.h>
 
 #include "install/download_check.h"
 #include "install/install_paths.h"
@@ -21,7 +20,6 @@ namespace {
 
 const wchar_t kDescriptorFile[] = L"velmora_server.exe";
 const wchar_t kAgentFile[] = L"QLUpdate.exe";
-constexpr HRESULT kShortDownload = static_cast<HRESULT>(0x80000000 | ERROR_HANDLE_EOF);
 
 std::wstring HostValuePath(const std::wstring& host, const wchar_t* rest) {
     return L"Software\\Velmora\\" + host + L"\\" + rest;
@@ -62,13 +60,9 @@ int VLDownloadDlg::RunQLUpdate() {
     std::wstring descriptorPath = tempDir + L"\\" + kDescriptorFile;
     TraceMsgW(scope, L"%s", descriptorPath.c_str());
 
-    int size = GetWebFileSize(descriptorUrl.c_str());
-    DeleteUrlCacheEntryW(descriptorUrl.c_str());
     URLDownCallBack callback;
     callback.m_pProgressCtrl = ProgressBar();
-    SetProgressRange(size);
-    HRESULT hr = DownloadPublishedFile(descriptorUrl, descriptorPath, &callback);
-    if (hr >= 0 && IsShortDownload(descriptorPath, size)) hr = kShortDownload;
+    HRESULT hr = FetchPublishedFile(descriptorUrl, descriptorPath, &callback);
     if (hr < 0) {
         TraceMsg(scope, "%d\t%x", hr, static_cast<unsigned>(hr));
         TraceMsg(scope, "velmora_server.exe Download fail___");
@@ -113,12 +107,9 @@ int VLDownloadDlg::RunQLUpdate() {
     SetInfoText(IDS_AGENT_INSTALLING);
     std::wstring agentUrl = PublishedFileURL(host, m_nServerPort, m_bHttps, kUpdateAgentPath);
     std::wstring agentPath = siteDir + L"\\" + kAgentFile;
-    size = GetWebFileSize(agentUrl.c_str());
-    DeleteUrlCacheEntryW(agentUrl.c_str());
-    SetProgressRange(size);
-    hr = DownloadPublishedFile(agentUrl, agentPath, &callback);
-    // A cut body or a saved error page is never started as the agent.
-    if (hr < 0 || IsShortDownload(agentPath, size) || !IsWindowsProgramFile(agentPath)) {
+    hr = FetchPublishedFile(agentUrl, agentPath, &callback);
+    // A saved error page is never started as the agent.
+    if (hr < 0 || !IsWindowsProgramFile(agentPath)) {
         TraceMsg(scope, "%S Download fail___", agentUrl.c_str());
         return -1;
     }

@@ -40,9 +40,11 @@ class VLDownloadDlg : public Dialog {
 
   private:
     static void InstallThreadProc(VLDownloadDlg* page);
-    // Over https the direct download, otherwise the platform's moniker download.
-    HRESULT DownloadPublishedFile(const std::wstring& url, const std::wstring& localPath,
-                                  URLDownCallBack* callback);
+    // Sizes the progress bar from the server's answer, drops the cached copy and downloads
+    // with the engine of the scheme (the direct download over https, the platform's moniker
+    // download otherwise); a body short of its announced size is a failed download.
+    HRESULT FetchPublishedFile(const std::wstring& url, const std::wstring& localPath,
+                               URLDownCallBack* callback);
     void OnPaint();
     void OnTimer(UINT_PTR timerId);
     // Prev and Next: hide the page, tell the parent, destroy the page window.
