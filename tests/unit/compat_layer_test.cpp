@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/velmora_setup_app.h"
-#include "child_process_support.h"
+#include "tests/support/child_process.h"
 #include "sys/module_info.h"
 
 namespace {

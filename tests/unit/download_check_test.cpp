@@ -3,7 +3,7 @@
 #include <string>
 
 #include "install/download_check.h"
-#include "tests/unit/test_files.h"
+#include "tests/support/test_files.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "sys/file_access.h"
-#include "trace_test_support.h"
+#include "tests/support/trace_files.h"
 
 using namespace trace_test;
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "sys/scoped_handle.h"
-#include "tests/unit/test_files.h"
+#include "tests/support/test_files.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include "tests/support/page_driver.h"
 #include "tests/support/recording_parent.h"
 #include "tests/support/trace_capture.h"
-#include "tests/unit/child_process_support.h"
-#include "tests/unit/test_files.h"
+#include "tests/support/child_process.h"
+#include "tests/support/test_files.h"
 #include "ui/download_dlg.h"
 
 namespace {

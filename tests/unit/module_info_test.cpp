@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "child_process_support.h"
+#include "tests/support/child_process.h"
 #include "sys/module_info.h"
 
 TEST(ModuleInfo, PathPartsTable) {

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "child_process_support.h"
+#include "tests/support/child_process.h"
 #include "sys/os_version.h"
 
 TEST(GetOSVersion, AgreesWithTheSystemsOwnComparison) {

@@ -4,7 +4,7 @@
 
 #include "app/module_name_address.h"
 #include "app/preset_split.h"
-#include "child_process_support.h"
+#include "tests/support/child_process.h"
 #include "sys/module_info.h"
 #include "tools/stamp/stamp_image.h"
 

@@ -8,7 +8,7 @@
 #include "install/service_descriptor.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
-#include "tests/unit/test_files.h"
+#include "tests/support/test_files.h"
 
 namespace {
 

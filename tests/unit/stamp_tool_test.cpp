@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "child_process_support.h"
+#include "tests/support/child_process.h"
 #include "tools/stamp/stamp_image.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "log/trace_log.h"
-#include "trace_test_support.h"
+#include "tests/support/trace_files.h"
 
 using namespace trace_test;
 

@@ -11,7 +11,7 @@
 
 #include "log/func_trace.h"
 #include "log/trace_log.h"
-#include "trace_test_support.h"
+#include "tests/support/trace_files.h"
 
 using namespace trace_test;
 
