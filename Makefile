@@ -2,7 +2,7 @@
 BUILD ?= build/mingw
 JOBS ?= 2
 
-.PHONY: all setup build test demo clean
+.PHONY: all setup build test bench demo clean
 
 all: build
 
@@ -22,6 +22,10 @@ dist/velmora-stamp: tools/stamp/velmora_stamp.cpp tools/stamp/stamp_image.h
 
 test: build
 	@bash tools/run-tests.sh $(BUILD)
+
+# Measurements against baselines taken in the same run; prints one table, fails on no figure.
+bench: build
+	@bash tools/bench/run.sh $(BUILD)
 
 demo: build
 	@echo "make demo: not yet - the end-to-end demo lands with the installation steps."
