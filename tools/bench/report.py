@@ -21,9 +21,10 @@ def load(path):
             if len(fields) != 2:
                 continue
             try:
-                samples.setdefault(fields[0], []).append(float(fields[1]))
+                value = float(fields[1])
             except ValueError:
                 continue
+            samples.setdefault(fields[0], []).append(value)
     return samples
 
 

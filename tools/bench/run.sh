@@ -67,6 +67,9 @@ samples=$work/samples
 
 windows_path() { echo "Z:$1" | tr / '\\'; }
 wine_out() { "$tools/wine-run" "$@" | tr -d '\r'; }
+# The watcher's figure is its last line; a watched program may write before it (the floor
+# writes its line through std::cout into the same output).
+watch() { wine_out "$bench/bench_watch.exe" "$@" | tail -n 1; }
 record() { echo "$1 $2" >>"$samples"; }
 wants() { [[ ",$parts," == *",$1,"* ]]; }
 progress() { echo "bench: $*" >&2; }
@@ -86,11 +89,11 @@ measure_startup() {
   setup=$(windows_path "$work/startup/Velmora_Setup.exe")
   floor=$(windows_path "$bench/bench_floor.exe")
   # The first start of a program under Wine pays for loading its DLLs from disk.
-  wine_out "$bench/bench_watch.exe" window 30 "$setup" >/dev/null
-  wine_out "$bench/bench_watch.exe" window 30 "$floor" >/dev/null
+  watch window 30 "$setup" >/dev/null
+  watch window 30 "$floor" >/dev/null
   for _ in $(seq "$STARTUP_RUNS"); do
-    record startup_setup "$(wine_out "$bench/bench_watch.exe" window 30 "$setup")"
-    record startup_floor "$(wine_out "$bench/bench_watch.exe" window 30 "$floor")"
+    record startup_setup "$(watch window 30 "$setup")"
+    record startup_floor "$(watch window 30 "$floor")"
   done
 }
 
@@ -159,19 +162,19 @@ measure_setup() {
   export VELMORA_FIXTURE_RECORD
   VELMORA_FIXTURE_RECORD=$(windows_path "$record_file")
 
-  local watch=$bench/bench_watch.exe installer agent
+  local installer agent
   installer=$(windows_path "$build/fixtures/fake_installer.exe")
   agent=$(windows_path "$build/fixtures/fake_agent.exe")
-  wine_out "$watch" run 60 "$(windows_path "$program")" >/dev/null
+  watch run 60 "$(windows_path "$program")" >/dev/null
   for i in $(seq "$SETUP_RUNS"); do
     : >"$record_file"
-    record setup_seconds "$(wine_out "$watch" run 60 "$(windows_path "$program")")"
+    record setup_seconds "$(watch run 60 "$(windows_path "$program")")"
     if ! grep -q '^program=fake_agent' "$record_file"; then
       echo "bench: automatic setup $i did not reach the update agent" >&2
       exit 1
     fi
-    record payload_installer_seconds "$(wine_out "$watch" run 30 "$installer")"
-    record payload_agent_seconds "$(wine_out "$watch" run 30 "$agent")"
+    record payload_installer_seconds "$(watch run 30 "$installer")"
+    record payload_agent_seconds "$(watch run 30 "$agent")"
   done
 }
 
@@ -180,4 +183,6 @@ wants startup && measure_startup
 wants download && measure_downloads
 wants trace && measure_trace
 wants setup && measure_setup
+# The raw samples stay beside the bench programs for a closer look.
+cp "$samples" "$bench/samples.txt"
 python3 "$here/report.py" "$samples"
