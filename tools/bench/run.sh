@@ -16,11 +16,11 @@ root=$(cd "$tools/.." && pwd)
 build=$(cd "${1:-$root/build/mingw}" && pwd)
 parts=${2:-size,startup,download,trace,setup}
 
-STARTUP_RUNS=${STARTUP_RUNS:-7}
+STARTUP_RUNS=${STARTUP_RUNS:-15}
 DOWNLOAD_RUNS=${DOWNLOAD_RUNS:-3}
 DOWNLOAD_MIB=${DOWNLOAD_MIB:-256}
 SMALL_DOWNLOAD_MIB=16
-TRACE_RUNS=${TRACE_RUNS:-5}
+TRACE_RUNS=${TRACE_RUNS:-7}
 SETUP_RUNS=${SETUP_RUNS:-5}
 
 if [ -z "${VELMORA_BENCH_INNER:-}" ]; then
