@@ -4,7 +4,7 @@ NATIVE_BUILD ?= build/native
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all setup build native test fuzz demo clean
+.PHONY: all setup build native test fuzz bench demo clean
 
 all: build
 
@@ -37,6 +37,10 @@ test: build native
 fuzz: native
 	@cmake --build $(NATIVE_BUILD) -j$(JOBS) --target fuzzers -- --no-print-directory
 	@bash tests/fuzz/run-fuzz.sh $(NATIVE_BUILD) $(FUZZ_SECONDS)
+
+# Measurements against baselines taken in the same run; prints one table, fails on no figure.
+bench: build
+	@bash tools/bench/run.sh $(BUILD)
 
 demo: build
 	@echo "make demo: not yet - the end-to-end demo lands with the installation steps."

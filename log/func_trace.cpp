@@ -7,9 +7,10 @@
 #include "log/trace_log.h"
 
 FuncTrace::FuncTrace(const char* funcName)
-    : std::basic_ostream<char>(g_traceMode != TraceOff ? std::cout.rdbuf() : nullptr),
-      m_funcName(funcName) {
+    : std::basic_ostream<char>(g_traceMode != TraceOff ? std::cout.rdbuf() : nullptr) {
+    // The name is only ever written into lines: with tracing off it is not even copied.
     if (g_traceMode == TraceOff) return;
+    m_funcName = funcName;
     setlocale(LC_ALL, "Korean");
     WriteScopeLine(kScopeEntryMarker);
 }

@@ -49,6 +49,17 @@ std::string FormatHeaderText(const SYSTEMTIME& time, const std::wstring& moduleN
 }
 
 bool FormatNarrow(std::string& out, const char* format, va_list args) {
+    // Nearly every message fits here and costs one pass; the C runtime gives -1 both for a
+    // longer one and for one it cannot convert, and the measuring pass below tells them apart.
+    char shortBuffer[512];
+    va_list attempt;
+    va_copy(attempt, args);
+    int shortLength = _vsnprintf(shortBuffer, sizeof(shortBuffer), format, attempt);
+    va_end(attempt);
+    if (shortLength >= 0 && static_cast<size_t>(shortLength) < sizeof(shortBuffer)) {
+        out.append(shortBuffer, static_cast<size_t>(shortLength));
+        return true;
+    }
     va_list measure;
     va_copy(measure, args);
     int length = _vscprintf(format, measure);

@@ -1,0 +1,4 @@
+#pragma once
+
+// The one dialog of the floor program.
+#define IDD_FLOOR 100
