@@ -33,9 +33,6 @@ if [ -z "${VELMORA_BENCH_INNER:-}" ]; then
   fi
   source "$tools/wine-env.sh"
   bash "$tools/wine-prefix.sh"
-  # No window manager runs on the private display: Wine's windows are left unmanaged, or every
-  # hidden top-level window waits two seconds for a withdrawal that only a manager would report.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 
   display=""
   xvfb_pid=""
