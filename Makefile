@@ -24,7 +24,7 @@ test: build
 	@bash tools/run-tests.sh $(BUILD)
 
 demo: build
-	@echo "make demo: not yet - the end-to-end demo lands with the installation steps."
+	@bash tools/demo.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) dist
