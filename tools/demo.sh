@@ -42,10 +42,10 @@ shown() { echo "${1#"$root"/}"; }
 server_pid=""
 xvfb_pid=""
 wine_pid=""
-frames_pid=""
+shooter_pid=""
 log_switch=""
 cleanup() {
-  [ -n "$frames_pid" ] && kill "$frames_pid" 2>/dev/null || true
+  [ -n "$shooter_pid" ] && kill "$shooter_pid" 2>/dev/null || true
   [ -n "$wine_pid" ] && kill "$wine_pid" 2>/dev/null || true
   if [ -n "$server_pid" ]; then
     kill "$server_pid" 2>/dev/null || true
@@ -55,7 +55,7 @@ cleanup() {
     wine reg delete 'HKCU\Software\Velmora' /v "$log_switch" /f >/dev/null 2>&1 || true
   fi
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$out/frames"
+  rm -rf "$out/grab"
 }
 trap cleanup EXIT
 
@@ -91,7 +91,7 @@ site_dir=$program_files/Velmora/$site
 site_dir_w=$program_files_w\\Velmora\\$site
 host_key="HKCU\\Software\\Velmora\\$host"
 rm -rf "$out" "$site_dir"
-mkdir -p "$out/server/app/update" "$out/frames"
+mkdir -p "$out/server/app/update" "$out/grab"
 wine reg delete "$host_key" /f >/dev/null 2>&1 || true
 
 # --- the update server --------------------------------------------------------------------
@@ -139,35 +139,35 @@ grab() {  # xwd-file
   xwd -silent "${capture_target[@]}" >"$1" 2>/dev/null
 }
 
-# The address page presses Next by itself 100 ms after it opens, too soon to react to the
-# log. So from the moment the log appears, frames are grabbed one after the other (the last
-# few kept), each noted as taken before Next when the log still had no "ConnectionURL:" once
-# the frame was complete; the last such frame is the address page.
-grab_address_frames() {
-  local i=0
-  for _ in $(seq $((run_seconds * 20))); do
-    [ -f "$log" ] && break
+# The setup's own process, found by its command line (the copy's Windows path).
+setup_pid() {
+  ps -eo pid=,args= | WANTED=$(winpath "$copy") awk '
+    { pid = $1; sub(/^ *[0-9]+ /, ""); if ($0 == ENVIRON["WANTED"]) print pid }'
+}
+
+# Grabs the screen into a PNG while the setup is held still, so that a page is caught whole
+# and not halfway through a change.
+shoot() {  # setup-pid, png
+  local frame=$out/grab/$(basename "$2" .png).xwd
+  kill -STOP "$1" 2>/dev/null || return 0
+  grab "$frame" || true
+  kill -CONT "$1" 2>/dev/null || true
+  convert "xwd:$frame" "$2" 2>/dev/null || true
+}
+
+# The address page presses Next by itself 100 ms after it opens, and under load its last
+# strokes reach the screen only just before that: too soon for the main loop. So a watcher of
+# its own waits for the press ("ConnectionURL:" in the log, written before the address is
+# probed) and shoots then.
+shoot_address_page() {
+  local pid=""
+  while [ -z "$pid" ] && kill -0 "$wine_pid" 2>/dev/null; do
+    [ -f "$log" ] && pid=$(setup_pid)
     sleep 0.05
   done
-  while [ "$i" -lt 400 ]; do
-    grab "$out/frames/$i.xwd" || break
-    grep -q "ConnectionURL:" "$log" 2>/dev/null && break
-    echo "$i" >"$out/frames/before_next"
-    [ "$i" -ge 4 ] && rm -f "$out/frames/$((i - 4)).xwd"
-    i=$((i + 1))
-  done
-}
-
-save_address_shot() {
-  local frame
-  [ -f "$out/frames/before_next" ] || return 0
-  frame=$out/frames/$(cat "$out/frames/before_next").xwd
-  [ -f "$frame" ] && convert "xwd:$frame" "$address_shot" 2>/dev/null || true
-}
-
-save_download_shot() {
-  grab "$out/frames/download.xwd" && convert "xwd:$out/frames/download.xwd" "$download_shot" \
-    2>/dev/null || true
+  [ -n "$pid" ] || return 0
+  grep -m1 -q "ConnectionURL:" < <(tail -n +1 -F --pid="$pid" "$log" 2>/dev/null) || return 0
+  shoot "$pid" "$address_shot"
 }
 
 # --- run it and follow its log --------------------------------------------------------------
@@ -195,13 +195,13 @@ format_line() {
 }
 
 heading "Steps, from the trace log"
-if [ "$screenshots" = 1 ]; then
-  grab_address_frames &
-  frames_pid=$!
-fi
 VELMORA_FIXTURE_RECORD=$(winpath "$record") \
   wine explorer "/desktop=$desktop,1024x768" "$(winpath "$copy")" >"$out/wine.log" 2>&1 &
 wine_pid=$!
+if [ "$screenshots" = 1 ]; then
+  shoot_address_page &
+  shooter_pid=$!
+fi
 deadline=$((SECONDS + run_seconds))
 seen=0
 timed_out=0
@@ -216,7 +216,10 @@ while :; do
       format_line "$line"
       case "$line" in
         *"VLDownloadDlg::InstallActiveX() <<<"*)
-          [ "$screenshots" = 1 ] && save_download_shot
+          if [ "$screenshots" = 1 ]; then
+            pid=$(setup_pid)
+            [ -n "$pid" ] && shoot "$pid" "$download_shot"
+          fi
           ;;
       esac
     done
@@ -231,10 +234,9 @@ while :; do
   fi
   sleep 0.1
 done
-if [ -n "$frames_pid" ]; then
-  wait "$frames_pid" 2>/dev/null || true
-  frames_pid=""
-  save_address_shot
+if [ -n "$shooter_pid" ]; then
+  wait "$shooter_pid" 2>/dev/null || true
+  shooter_pid=""
 fi
 
 # --- what the setup left --------------------------------------------------------------------
