@@ -45,8 +45,8 @@ wine_pid=""
 shooter_pid=""
 log_switch=""
 cleanup() {
-  [ -n "$shooter_pid" ] && kill "$shooter_pid" 2>/dev/null || true
-  [ -n "$wine_pid" ] && kill "$wine_pid" 2>/dev/null || true
+  if [ -n "$shooter_pid" ]; then kill "$shooter_pid" 2>/dev/null || true; fi
+  if [ -n "$wine_pid" ]; then kill "$wine_pid" 2>/dev/null || true; fi
   if [ -n "$server_pid" ]; then
     kill "$server_pid" 2>/dev/null || true
     wait "$server_pid" 2>/dev/null || true
@@ -54,7 +54,11 @@ cleanup() {
   if [ -n "$log_switch" ]; then
     wine reg delete 'HKCU\Software\Velmora' /v "$log_switch" /f >/dev/null 2>&1 || true
   fi
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  if [ -n "$xvfb_pid" ]; then
+    # Wine's helpers of this prefix hold our display until they end by themselves.
+    timeout 15 wineserver -w 2>/dev/null || true
+    kill "$xvfb_pid" 2>/dev/null || true
+  fi
   rm -rf "$out/grab"
 }
 trap cleanup EXIT
@@ -68,7 +72,7 @@ if [ -n "${DISPLAY:-}" ] && xwd -root -silent >/dev/null 2>&1; then
 else
   display=""
   for n in $(seq 140 180); do
-    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then display=":$n"; break; fi
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
   done
   Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
@@ -148,7 +152,8 @@ setup_pid() {
 # Grabs the screen into a PNG while the setup is held still, so that a page is caught whole
 # and not halfway through a change.
 shoot() {  # setup-pid, png
-  local frame=$out/grab/$(basename "$2" .png).xwd
+  local frame
+  frame=$out/grab/$(basename "$2" .png).xwd
   kill -STOP "$1" 2>/dev/null || return 0
   grab "$frame" || true
   kill -CONT "$1" 2>/dev/null || true
