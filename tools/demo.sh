@@ -214,20 +214,23 @@ while :; do
   running=0
   kill -0 "$wine_pid" 2>/dev/null && running=1
   if [ -f "$log" ]; then
+    # Only whole lines, read at once: the program may be writing the next one.
     total=$(wc -l <"$log")
-    while [ "$seen" -lt "$total" ]; do
-      seen=$((seen + 1))
-      line=$(sed -n "${seen}p" "$log" | tr -d '\r')
-      format_line "$line"
-      case "$line" in
-        *"VLDownloadDlg::InstallActiveX() <<<"*)
-          if [ "$screenshots" = 1 ]; then
-            pid=$(setup_pid)
-            [ -n "$pid" ] && shoot "$pid" "$download_shot"
-          fi
-          ;;
-      esac
-    done
+    if [ "$total" -gt "$seen" ]; then
+      while IFS= read -r line; do
+        line=${line%$'\r'}
+        format_line "$line"
+        case "$line" in
+          *"VLDownloadDlg::InstallActiveX() <<<"*)
+            if [ "$screenshots" = 1 ]; then
+              pid=$(setup_pid)
+              [ -n "$pid" ] && shoot "$pid" "$download_shot"
+            fi
+            ;;
+        esac
+      done < <(sed -n "$((seen + 1)),${total}p" "$log")
+      seen=$total
+    fi
   fi
   [ "$running" = 1 ] || break
   if [ "$SECONDS" -ge "$deadline" ]; then
