@@ -43,7 +43,7 @@ bench: build
 	@bash tools/bench/run.sh $(BUILD)
 
 demo: build
-	@echo "make demo: not yet - the end-to-end demo lands with the installation steps."
+	@bash tools/demo.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(NATIVE_BUILD) dist
