@@ -19,6 +19,7 @@ for arg in "$@"; do
 done
 build=$(cd "$build" && pwd)
 source "$here/wine-env.sh"
+source "$here/private-display.sh"
 bash "$here/wine-prefix.sh"
 
 site=DemoSite
@@ -40,7 +41,6 @@ heading() { printf '\n== %s ==\n' "$*"; }
 shown() { echo "${1#"$root"/}"; }
 
 server_pid=""
-xvfb_pid=""
 wine_pid=""
 shooter_pid=""
 log_switch=""
@@ -57,7 +57,7 @@ cleanup() {
   if [ -n "$xvfb_pid" ]; then
     # Wine's helpers of this prefix hold our display until they end by themselves.
     timeout 15 wineserver -w 2>/dev/null || true
-    kill "$xvfb_pid" 2>/dev/null || true
+    stop_private_display
   fi
   rm -rf "$out/grab"
 }
@@ -70,14 +70,7 @@ if [ -n "${DISPLAY:-}" ] && xwd -root -silent >/dev/null 2>&1; then
   say "demo: showing the setup on display $DISPLAY"
   capture_target=(-name "$desktop - Wine desktop")
 else
-  display=""
-  for n in $(seq 140 180); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-  done
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=$display
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+  start_private_display
   say "demo: no display to show on; running under Xvfb $DISPLAY"
   capture_target=(-root)
 fi

@@ -34,25 +34,14 @@ if [ -z "${VELMORA_BENCH_INNER:-}" ]; then
   source "$tools/wine-env.sh"
   bash "$tools/wine-prefix.sh"
 
-  display=""
-  xvfb_pid=""
+  source "$tools/private-display.sh"
   cleanup() {
     wineserver -k 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    stop_private_display
   }
   trap cleanup EXIT
-  for n in $(seq 140 180); do
-    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then display=":$n"; break; fi
-  done
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=$display
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
-
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
-  wineserver -p
-  wine cmd /c exit >/dev/null 2>&1 || true
+  start_private_display
+  start_persistent_wineserver
 
   VELMORA_BENCH_INNER=1 VELMORA_SERVER_SECONDS=1500 \
     bash "$tools/with-update-server.sh" "$build" bash "$0" "$build" "$parts"
