@@ -29,7 +29,7 @@
 
 namespace {
 
-constexpr DWORD kRunTimeoutMs = 60000;
+constexpr DWORD kRunTimeoutMs = 30000;
 const std::wstring kHost = L"127.0.0.1";
 const char kGoodDescriptor[] =
     "<?xml version=\"1.0\"?>\r\n<service>\r\n  <servicename>Sales</servicename>\r\n</service>\r\n";
