@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "tests/fixtures/fixture_record.h"
-#include "tests/unit/child_process_support.h"
-#include "tests/unit/test_files.h"
+#include "tests/support/child_process.h"
+#include "tests/support/test_files.h"
 #include "tests/unit/update_server_env.h"
 
 namespace {

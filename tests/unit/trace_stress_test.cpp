@@ -12,7 +12,7 @@
 
 #include "log/trace_log.h"
 #include "sys/scoped_handle.h"
-#include "tests/unit/trace_test_support.h"
+#include "tests/support/trace_files.h"
 
 namespace {
 
