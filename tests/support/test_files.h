@@ -3,6 +3,7 @@
 // Files and folders for tests that work on the real file system of the prefix.
 
 #include <windows.h>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,18 @@ inline std::vector<std::string> SplitLines(const std::string& text) {
         from = end + 1;
     }
     return lines;
+}
+
+// Removes a folder tree; a program that has just ended may keep its file mapped for a moment
+// under Wine, so the removal is tried again for up to five seconds.
+inline bool RemoveTreeOnceFree(const std::wstring& path) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+        if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+        Sleep(50);
+    }
+    return false;
 }
 
 }  // namespace testfiles

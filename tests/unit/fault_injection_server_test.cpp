@@ -668,8 +668,7 @@ class FaultInjectionTest : public ::testing::TestWithParam<FaultCase> {
 
     static void ForgetEarlierRuns() {
         RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Velmora\\" + kHost).c_str());
-        std::error_code ignored;
-        std::filesystem::remove_all(ProgramFilesDir() + L"\\Velmora", ignored);
+        testfiles::RemoveTreeOnceFree(ProgramFilesDir() + L"\\Velmora");
         DeleteFileW((testfiles::TempRoot() + L"\\velmora_server.exe").c_str());
     }
 

@@ -69,8 +69,8 @@ class InstallStepsTest : public ::testing::TestWithParam<StepCase> {
   protected:
     void SetUp() override {
         RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Velmora\\127.0.0.1");
+        testfiles::RemoveTreeOnceFree(ProgramFilesDir() + L"\\Velmora");
         std::error_code ignored;
-        std::filesystem::remove_all(ProgramFilesDir() + L"\\Velmora", ignored);
         std::filesystem::remove_all(ServerRoot() + L"\\app", ignored);
         std::filesystem::create_directories(ServerRoot() + L"\\app\\update");
         m_record = m_folder.File(L"record.txt");

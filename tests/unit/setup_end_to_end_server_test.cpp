@@ -54,8 +54,7 @@ DWORD ReadDword(const std::wstring& key, const wchar_t* name, DWORD& type) {
 
 void ForgetEarlierRuns(const std::wstring& exeName) {
     RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Velmora\\" + kHost).c_str());
-    std::error_code ignored;
-    std::filesystem::remove_all(SiteDir(), ignored);
+    testfiles::RemoveTreeOnceFree(SiteDir());
     HKEY key = nullptr;
     RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Velmora", 0, nullptr, 0, KEY_WRITE, nullptr,
                     &key, nullptr);
