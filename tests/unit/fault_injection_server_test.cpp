@@ -24,6 +24,7 @@
 
 #include "tests/fixtures/fixture_record.h"
 #include "tests/support/child_process.h"
+#include "tests/support/setup_runs.h"
 #include "tests/support/test_files.h"
 #include "tests/unit/update_server_env.h"
 
@@ -42,12 +43,6 @@ const char kAgentRun[] = "QLUpdate.exe run Success...";
 const char kNoLength[] = "HttpFile QueryInfo fail___(LaseErr:12150)";
 // Lines longer than this are only ever compared by their start.
 constexpr size_t kLongLine = 4096;
-
-std::wstring ProgramFilesDir() {
-    wchar_t folder[MAX_PATH] = {};
-    SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE);
-    return folder;
-}
 
 std::wstring WindowsDir() {
     wchar_t folder[MAX_PATH] = {};
@@ -602,27 +597,6 @@ int CountNonEmptyLines(const std::string& text) {
     return count;
 }
 
-void SetTraceFor(const std::wstring& exeName, const std::wstring& logPath) {
-    ScopedRegKey key;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Velmora", 0, nullptr, 0, KEY_WRITE, nullptr,
-                    key.Receive(), nullptr);
-    DWORD mode = 2;
-    RegSetValueExW(key.Get(), (exeName + L".log").c_str(), 0, REG_DWORD,
-                   reinterpret_cast<const BYTE*>(&mode), sizeof(mode));
-    RegSetValueExW(key.Get(), (exeName + L".log.path").c_str(), 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(logPath.c_str()),
-                   static_cast<DWORD>((logPath.size() + 1) * sizeof(wchar_t)));
-}
-
-void ForgetTraceFor(const std::wstring& exeName) {
-    ScopedRegKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Velmora", 0, KEY_SET_VALUE, key.Receive()) !=
-        ERROR_SUCCESS)
-        return;
-    RegDeleteValueW(key.Get(), (exeName + L".log").c_str());
-    RegDeleteValueW(key.Get(), (exeName + L".log.path").c_str());
-}
-
 bool HasDword(const std::wstring& key, const wchar_t* name, DWORD expected) {
     DWORD value = 0;
     DWORD size = sizeof(value);
@@ -694,15 +668,6 @@ class FaultInjectionTest : public ::testing::TestWithParam<FaultCase> {
         }
     }
 
-    int Started(const char* program) const {
-        std::string record = ReadWholeFile(m_record);
-        std::string key = std::string("program=") + program + "\n";
-        int count = 0;
-        for (size_t at = record.find(key); at != std::string::npos; at = record.find(key, at + 1))
-            ++count;
-        return count;
-    }
-
     TempFolder m_folder{L"velmora_faults"};
     std::wstring m_record;
     std::vector<std::pair<std::wstring, std::string>> m_queued;
@@ -735,7 +700,7 @@ TEST_P(FaultInjectionTest, ProgramEndsAndNamesTheFailure) {
     std::wstring program = m_folder.File(exeName);
     ASSERT_TRUE(CopyProgram(DistPath(L"Velmora_Setup.exe"), program));
     std::wstring logPath = m_folder.File(L"trace.log");
-    SetTraceFor(exeName, logPath);
+    SwitchTraceToFile(exeName, logPath);
 
     std::unique_ptr<FileInPlaceOfBase> fileAsBase;
     std::unique_ptr<HeldTempDownload> heldDownload;
@@ -789,8 +754,8 @@ TEST_P(FaultInjectionTest, ProgramEndsAndNamesTheFailure) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), kInstallerSuccess),
               c.installerFailures == 5 ? 0 : 1);
 
-    EXPECT_EQ(Started("fake_installer"), c.installerStarted ? 1 : 0);
-    EXPECT_EQ(Started("fake_agent"), c.agentStarted ? 1 : 0);
+    EXPECT_EQ(TimesStarted(m_record, "fake_installer"), c.installerStarted ? 1 : 0);
+    EXPECT_EQ(TimesStarted(m_record, "fake_agent"), c.agentStarted ? 1 : 0);
     std::wstring hostKey = L"Software\\Velmora\\" + kHost;
     EXPECT_TRUE(HasDword(hostKey, L"LANGUAGE", 3));
     EXPECT_EQ(HasDword(hostKey, L"PRODUCT", 1), c.agentStarted);

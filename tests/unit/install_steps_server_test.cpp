@@ -14,6 +14,7 @@
 #include "tests/support/recording_parent.h"
 #include "tests/support/trace_capture.h"
 #include "tests/support/child_process.h"
+#include "tests/support/setup_runs.h"
 #include "tests/support/test_files.h"
 #include "ui/download_dlg.h"
 
@@ -27,12 +28,6 @@ std::wstring ServerRoot() { return fixture::EnvironmentValue(L"VELMORA_SERVER_RO
 std::wstring InstallerPath() { return ServerRoot() + L"\\app\\Velmora ActiveX 7i_jp.exe"; }
 std::wstring DescriptorPath() { return ServerRoot() + L"\\app\\update\\velmora_server.exe"; }
 std::wstring AgentPath() { return ServerRoot() + L"\\app\\update\\QLUpdate.exe"; }
-
-std::wstring ProgramFilesDir() {
-    wchar_t folder[MAX_PATH] = {};
-    SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE);
-    return folder;
-}
 
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -112,15 +107,6 @@ class InstallStepsTest : public ::testing::TestWithParam<StepCase> {
         EXPECT_EQ(theApp.m_bInstalling.load(), 0);
     }
 
-    int Started(const char* program) const {
-        std::string record = ReadWholeFile(m_record);
-        std::string key = std::string("program=") + program + "\n";
-        int count = 0;
-        for (size_t at = record.find(key); at != std::string::npos; at = record.find(key, at + 1))
-            ++count;
-        return count;
-    }
-
     TempFolder m_folder{L"velmora_steps"};
     std::wstring m_record;
 };
@@ -133,8 +119,8 @@ TEST_P(InstallStepsTest, RunsAsTheServerAllows) {
     std::vector<std::string> lines = trace.Lines();
 
     EXPECT_EQ(std::count(lines.begin(), lines.end(), kInstallerFail), c.expectedInstallerFailures);
-    EXPECT_EQ(Started("fake_installer"), c.installerStarted ? 1 : 0);
-    EXPECT_EQ(Started("fake_agent"), c.agentStarted ? 1 : 0);
+    EXPECT_EQ(TimesStarted(m_record, "fake_installer"), c.installerStarted ? 1 : 0);
+    EXPECT_EQ(TimesStarted(m_record, "fake_agent"), c.agentStarted ? 1 : 0);
     EXPECT_FALSE(Exists(testfiles::TempRoot() + L"\\Velmora ActiveX 7i_jp.exe"));
 
     std::string root = std::string(c.https ? "https" : "http") + "://127.0.0.1:" +

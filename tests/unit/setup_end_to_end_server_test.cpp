@@ -9,6 +9,7 @@
 
 #include "tests/fixtures/fixture_record.h"
 #include "tests/support/child_process.h"
+#include "tests/support/setup_runs.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -17,12 +18,6 @@ const std::wstring kHost = L"127.0.0.1";
 const std::wstring kSite = L"Sales";
 
 std::wstring Environment(const wchar_t* name) { return fixture::EnvironmentValue(name); }
-
-std::wstring ProgramFilesDir() {
-    wchar_t folder[MAX_PATH] = {};
-    SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE);
-    return folder;
-}
 
 std::wstring SiteDir() { return ProgramFilesDir() + L"\\Velmora\\" + kSite; }
 
@@ -55,23 +50,7 @@ DWORD ReadDword(const std::wstring& key, const wchar_t* name, DWORD& type) {
 void ForgetEarlierRuns(const std::wstring& exeName) {
     RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Velmora\\" + kHost).c_str());
     testfiles::RemoveTreeOnceFree(SiteDir());
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Velmora", 0, nullptr, 0, KEY_WRITE, nullptr,
-                    &key, nullptr);
-    RegDeleteValueW(key, (exeName + L".log").c_str());
-    RegCloseKey(key);
-}
-
-void SwitchTraceOn(const std::wstring& exeName, const std::wstring& logPath) {
-    ScopedRegKey key;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Velmora", 0, nullptr, 0, KEY_WRITE, nullptr,
-                    key.Receive(), nullptr);
-    DWORD mode = 2;
-    RegSetValueExW(key.Get(), (exeName + L".log").c_str(), 0, REG_DWORD,
-                   reinterpret_cast<const BYTE*>(&mode), sizeof(mode));
-    RegSetValueExW(key.Get(), (exeName + L".log.path").c_str(), 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(logPath.c_str()),
-                   static_cast<DWORD>((logPath.size() + 1) * sizeof(wchar_t)));
+    ForgetTraceFor(exeName);
 }
 
 // The message text or scope line of each trace line, without its header.
@@ -123,7 +102,7 @@ TEST_P(SetupEndToEnd, AutomaticCopyRunsFromStartToExit) {
     std::wstring logPath = folder.File(L"trace.log");
     std::wstring record = folder.File(L"record.txt");
     ForgetEarlierRuns(exeName);
-    SwitchTraceOn(exeName, logPath);
+    SwitchTraceToFile(exeName, logPath);
     SetEnvironmentVariableW(L"VELMORA_FIXTURE_RECORD", record.c_str());
 
     ChildProcess setup;
