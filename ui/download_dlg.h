@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <string>
 
+#include "res/resource.h"
 #include "sys/scoped_handle.h"
 #include "ui/dialog.h"
 
@@ -52,9 +53,7 @@ class VLDownloadDlg : public Dialog {
     void SetInfoText(UINT16 stringId);
     // Sets the progress bar's range to 0..size before a download.
     void SetProgressRange(int size);
-    HWND ProgressBar() const { return GetDlgItem(IDC_PROGRESS_BAR); }
-
-    static constexpr int IDC_PROGRESS_BAR = 1001;
+    HWND ProgressBar() const { return GetDlgItem(IDC_PROGRESS); }
 
     ScopedGdiObject m_bmpHeader;
 };
