@@ -10,6 +10,7 @@
 #include "install/url_down_callback.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
+#include "sys/lazy_api.h"
 #include "sys/scoped_handle.h"
 
 namespace {
@@ -30,8 +31,8 @@ HRESULT TraceFailure(FuncTrace& scope, const char* format, DWORD code) {
 // An answer of 400 or above carries an error page, never the file.
 bool IsFailedStatus(HINTERNET request, DWORD& status) {
     DWORD size = sizeof(status);
-    if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
-                        nullptr))
+    if (!LazyApi::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                                 &size, nullptr))
         return false;
     return status >= kFirstFailedStatus;
 }
@@ -64,7 +65,7 @@ HRESULT CopyBody(FuncTrace& scope, HINTERNET request, HANDLE file, URLDownCallBa
     std::vector<char> block(kTransferBlock, 0);
     for (;;) {
         DWORD read = 0;
-        if (!InternetReadFile(request, block.data(), kTransferBlock, &read))
+        if (!LazyApi::InternetReadFile(request, block.data(), kTransferBlock, &read))
             return TraceFailure(scope, "Exception: %d", GetLastError());
         if (read == 0) return S_OK;
         DWORD written = 0;
@@ -91,8 +92,8 @@ HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
         TraceMsg(scope, "OpenURL fail_");
         return kDownloadNoRequest;
     }
-    ScopedInternetHandle request(
-        InternetOpenUrlW(session.Get(), url, nullptr, 0, kOpenFlagsHttps, kInternetContext));
+    ScopedInternetHandle request(LazyApi::InternetOpenUrlW(session.Get(), url, nullptr, 0,
+                                                           kOpenFlagsHttps, kInternetContext));
     if (!request) return TraceFailure(scope, "Exception: %d", GetLastError());
 
     // Checked before the local file exists, so that an error page never replaces a file.

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "sys/lazy_api.h"
 #include "sys/module_info.h"
 
 std::wstring AgentNameOfProgram(const std::wstring& fileName) {
@@ -11,7 +12,7 @@ std::wstring AgentNameOfProgram(const std::wstring& fileName) {
 
 HINTERNET OpenInternetSession() {
     std::wstring agent = AgentNameOfProgram(GetModuleName());
-    return InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    return LazyApi::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
 }
 
 bool OpensNoHttpRequest(const wchar_t* url) {

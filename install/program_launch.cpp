@@ -5,6 +5,7 @@
 
 #include "log/func_trace.h"
 #include "log/trace_log.h"
+#include "sys/lazy_api.h"
 #include "sys/scoped_handle.h"
 
 void RunAndWait(FuncTrace& scope, const wchar_t* file, const char* fileForLog,
@@ -17,7 +18,7 @@ void RunAndWait(FuncTrace& scope, const wchar_t* file, const char* fileForLog,
     info.lpParameters = parameters;
     info.lpDirectory = directory.c_str();
     info.nShow = SW_SHOW;
-    if (!ShellExecuteExW(&info)) return;
+    if (!LazyApi::ShellExecuteExW(&info)) return;
     ScopedKernelHandle process(info.hProcess);
     if (WaitForSingleObject(process.Get(), INFINITE) == WAIT_OBJECT_0)
         TraceMsg(scope, "%s run Success...", fileForLog);

@@ -13,6 +13,7 @@
 #include "log/trace_log.h"
 #include "res/resource.h"
 #include "sys/file_access.h"
+#include "sys/lazy_api.h"
 #include "sys/os_version.h"
 #include "ui/download_dlg.h"
 
@@ -38,7 +39,7 @@ bool IsDirectoryPresent(const std::wstring& path) {
 
 std::wstring ProgramFilesDirectory() {
     wchar_t folder[MAX_PATH] = {};
-    SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE);
+    LazyApi::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE);
     return folder;
 }
 

@@ -6,6 +6,7 @@
 #include "install/internet_session.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
+#include "sys/lazy_api.h"
 #include "sys/scoped_handle.h"
 
 int GetWebFileSize(const wchar_t* url, int https) {
@@ -33,7 +34,7 @@ int GetWebFileSize(const wchar_t* url, int https) {
     }
     // Only the headers are wanted: closing the request without reading drops the body.
     ScopedInternetHandle request(
-        InternetOpenUrlW(session.Get(), url, nullptr, 0, openFlag, kInternetContext));
+        LazyApi::InternetOpenUrlW(session.Get(), url, nullptr, 0, openFlag, kInternetContext));
     if (!request) {
         TraceMsg(scope, "Exception: %d", static_cast<int>(GetLastError()));
         return -1;

@@ -4,6 +4,8 @@
 #include <wininet.h>
 #include <cstdio>
 
+#include "sys/lazy_api.h"
+
 // One move-only owner for every kind of raw handle the program holds. Each kind is a small
 // traits class; closing keeps GetLastError() so that a failure code read after the handle
 // went out of scope is still the caller's.
@@ -79,7 +81,7 @@ struct InternetHandleTraits {
     using Handle = HINTERNET;
     static Handle Null() { return nullptr; }
     static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { InternetCloseHandle(h); }
+    static void Close(Handle h) { LazyApi::InternetCloseHandle(h); }
 };
 
 struct GdiObjectTraits {

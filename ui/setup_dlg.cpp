@@ -10,6 +10,7 @@
 #include "log/func_trace.h"
 #include "log/trace_log.h"
 #include "res/resource.h"
+#include "sys/lazy_api.h"
 #include "sys/module_info.h"
 #include "ui/about_dlg.h"
 #include "ui/page_header.h"
@@ -221,7 +222,7 @@ void CVelmora_SetupDlg::OnBnClickedNext() {
 
     std::wstring url = ConnectionURL(host, port, m_bHttps);
     TraceMsg(scope, "ConnectionURL: %S", url.c_str());
-    if (InternetCheckConnectionW(url.c_str(), FLAG_ICC_FORCE_CONNECTION, 0)) {
+    if (LazyApi::InternetCheckConnectionW(url.c_str(), FLAG_ICC_FORCE_CONNECTION, 0)) {
         OpenDownloadPage(host, port);
         return;
     }

@@ -1,0 +1,151 @@
+#include "sys/lazy_api.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <string>
+
+namespace {
+
+// Loaded from the system folder only, never from the folder the setup program was started
+// from. The module stays loaded for the rest of the process: the resolved pointers point
+// into it.
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    std::wstring path(folder, length);
+    path += L'\\';
+    path += name;
+    return LoadLibraryW(path.c_str());
+}
+
+HMODULE UrlMon() {
+    static const HMODULE module = LoadSystemLibrary(L"urlmon.dll");
+    return module;
+}
+
+HMODULE Shell32() {
+    static const HMODULE module = LoadSystemLibrary(L"shell32.dll");
+    return module;
+}
+
+HMODULE Ole32() {
+    static const HMODULE module = LoadSystemLibrary(L"ole32.dll");
+    return module;
+}
+
+HMODULE WinInet() {
+    static const HMODULE module = LoadSystemLibrary(L"wininet.dll");
+    return module;
+}
+
+// The typed address of an export, or null when the module or the export is missing. Each
+// caller keeps the answer in a function-local static, which the language initialises once
+// even when the interface thread and the installation worker get there together.
+template <typename Function>
+Function Resolve(HMODULE module, const char* name) {
+    if (module == nullptr) return nullptr;
+    FARPROC proc = GetProcAddress(module, name);
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(proc));
+}
+
+BOOL FailBool() {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return FALSE;
+}
+
+HINTERNET FailHandle() {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+}
+
+const HRESULT kMissingFunction = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+
+}  // namespace
+
+namespace LazyApi {
+
+HRESULT URLDownloadToFileW(LPUNKNOWN caller, LPCWSTR url, LPCWSTR fileName, DWORD reserved,
+                           LPBINDSTATUSCALLBACK callback) {
+    static const auto function =
+        Resolve<decltype(&::URLDownloadToFileW)>(UrlMon(), "URLDownloadToFileW");
+    if (function == nullptr) return kMissingFunction;
+    return function(caller, url, fileName, reserved, callback);
+}
+
+BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
+    static const auto function =
+        Resolve<decltype(&::ShellExecuteExW)>(Shell32(), "ShellExecuteExW");
+    if (function == nullptr) return FailBool();
+    return function(info);
+}
+
+BOOL SHGetSpecialFolderPathW(HWND owner, LPWSTR path, int folder, BOOL create) {
+    static const auto function =
+        Resolve<decltype(&::SHGetSpecialFolderPathW)>(Shell32(), "SHGetSpecialFolderPathW");
+    if (function == nullptr) return FailBool();
+    return function(owner, path, folder, create);
+}
+
+HRESULT CoInitializeEx(LPVOID reserved, DWORD coInit) {
+    static const auto function = Resolve<decltype(&::CoInitializeEx)>(Ole32(), "CoInitializeEx");
+    if (function == nullptr) return kMissingFunction;
+    return function(reserved, coInit);
+}
+
+void CoUninitialize() {
+    static const auto function = Resolve<decltype(&::CoUninitialize)>(Ole32(), "CoUninitialize");
+    if (function != nullptr) function();
+}
+
+BOOL InternetCheckConnectionW(LPCWSTR url, DWORD flags, DWORD reserved) {
+    static const auto function =
+        Resolve<decltype(&::InternetCheckConnectionW)>(WinInet(), "InternetCheckConnectionW");
+    if (function == nullptr) return FailBool();
+    return function(url, flags, reserved);
+}
+
+HINTERNET InternetOpenW(LPCWSTR agent, DWORD accessType, LPCWSTR proxy, LPCWSTR proxyBypass,
+                        DWORD flags) {
+    static const auto function = Resolve<decltype(&::InternetOpenW)>(WinInet(), "InternetOpenW");
+    if (function == nullptr) return FailHandle();
+    return function(agent, accessType, proxy, proxyBypass, flags);
+}
+
+HINTERNET InternetOpenUrlW(HINTERNET session, LPCWSTR url, LPCWSTR headers, DWORD headersLength,
+                           DWORD flags, DWORD_PTR context) {
+    static const auto function =
+        Resolve<decltype(&::InternetOpenUrlW)>(WinInet(), "InternetOpenUrlW");
+    if (function == nullptr) return FailHandle();
+    return function(session, url, headers, headersLength, flags, context);
+}
+
+BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD toRead, LPDWORD read) {
+    static const auto function =
+        Resolve<decltype(&::InternetReadFile)>(WinInet(), "InternetReadFile");
+    if (function == nullptr) return FailBool();
+    return function(file, buffer, toRead, read);
+}
+
+BOOL HttpQueryInfoW(HINTERNET request, DWORD infoLevel, LPVOID buffer, LPDWORD bufferLength,
+                    LPDWORD index) {
+    static const auto function = Resolve<decltype(&::HttpQueryInfoW)>(WinInet(), "HttpQueryInfoW");
+    if (function == nullptr) return FailBool();
+    return function(request, infoLevel, buffer, bufferLength, index);
+}
+
+BOOL InternetCloseHandle(HINTERNET handle) {
+    static const auto function =
+        Resolve<decltype(&::InternetCloseHandle)>(WinInet(), "InternetCloseHandle");
+    if (function == nullptr) return FailBool();
+    return function(handle);
+}
+
+BOOL DeleteUrlCacheEntryW(LPCWSTR url) {
+    static const auto function =
+        Resolve<decltype(&::DeleteUrlCacheEntryW)>(WinInet(), "DeleteUrlCacheEntryW");
+    if (function == nullptr) return FailBool();
+    return function(url);
+}
+
+}  // namespace LazyApi
