@@ -13,6 +13,7 @@
 
 #include "fuzz_text.h"
 #include "log/trace_format.h"
+#include "tests/native/format_args.h"
 
 using fuzztext::Require;
 using fuzztext::UpToZero;
@@ -49,22 +50,6 @@ void CheckHeader(const SYSTEMTIME& t, const std::wstring& name, unsigned pid, un
     std::string clock(expected);
     std::string ids = "(" + std::to_string(pid) + "), T:" + std::to_string(tid) + "]";
     Require(header == clock + AsAscii(UpToZero(name)) + ids, "header does not read back");
-}
-
-bool AppendNarrow(std::string& out, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    bool ok = FormatNarrow(out, format, args);
-    va_end(args);
-    return ok;
-}
-
-bool AppendWide(std::wstring& out, const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    bool ok = FormatWide(out, format, args);
-    va_end(args);
-    return ok;
 }
 
 void CheckMessages(const std::wstring& wide, const std::string& narrow, unsigned number) {

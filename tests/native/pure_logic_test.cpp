@@ -8,6 +8,7 @@
 #include "app/preset_split.h"
 #include "install/service_descriptor.h"
 #include "log/trace_format.h"
+#include "tests/native/format_args.h"
 
 // Native checks of what depends on the platform's sizes (32-bit wchar_t, 64-bit long) and of
 // the limits the Wine suite's tables stay inside.
@@ -98,22 +99,6 @@ TEST(NativeTraceFormat, HeaderAlwaysComesOut) {
     // A name the locale cannot hold falls back to the ANSI conversion, lost characters as '?'.
     EXPECT_EQ(Header(std::wstring(300, 0xC601) + L".exe"),
               "[2024-01-02 00:00:00.000][" + std::string(300, '?') + ".exe(7), T:9]");
-}
-
-bool AppendNarrow(std::string& out, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    bool ok = FormatNarrow(out, format, args);
-    va_end(args);
-    return ok;
-}
-
-bool AppendWide(std::wstring& out, const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    bool ok = FormatWide(out, format, args);
-    va_end(args);
-    return ok;
 }
 
 TEST(NativeTraceFormat, MessagesAppendOrLeaveTheLineAlone) {

@@ -12,18 +12,11 @@
 #include <gtest/gtest.h>
 
 #include "sys/scoped_handle.h"
+#include "tests/fixtures/trace_probe_bits.h"
 
 namespace trace_test {
 
-// Bits of the probe's exit code (tests/fixtures/trace_probe.cpp).
-constexpr DWORD kRanToEnd = 0x100;
-constexpr DWORD kExistedAfterInit = 0x1;
-constexpr DWORD kClosedAfterInit = 0x2;
-constexpr DWORD kLocaleUnchanged = 0x4;
-constexpr DWORD kClosedBetweenAllLines = 0x8;
-constexpr DWORD kRenamedBetweenAllLines = 0x10;
-constexpr DWORD kHeldBetweenAllLines = 0x20;
-constexpr DWORD kGrantSucceeded = 0x40;
+using namespace trace_probe;
 
 inline std::wstring ProbePath() {
     return std::wstring(VELMORA_BINARY_DIR_W) + L"\\fixtures\\trace_probe.exe";
