@@ -5,11 +5,11 @@
 #include "install/server_urls.h"
 #include "install/program_launch.h"
 #include "install/url_down_callback.h"
+#include "install/install_display.h"
+#include "install/install_steps.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
-#include "app/velmora_setup_app.h"
 #include "res/resource.h"
-#include "ui/download_dlg.h"
 
 namespace {
 
@@ -19,7 +19,8 @@ const char kInstallerFileNarrow[] = "Velmora ActiveX 7i_jp.exe";
 
 }  // namespace
 
-int VLDownloadDlg::InstallActiveX(const wchar_t* host) {
+int InstallActiveX(const wchar_t* host, int port, int https, bool automatic,
+                   InstallDisplay& display) {
     FuncTrace scope("VLDownloadDlg::InstallActiveX");
     if (host == nullptr) {
         TraceMsg(scope, "UpdateURL is null___");
@@ -34,14 +35,14 @@ int VLDownloadDlg::InstallActiveX(const wchar_t* host) {
     std::wstring localPath = tempDir + L"\\" + kInstallerFile;
     bool downloaded = false;
     for (int attempt = 0; attempt < kMaxDownloadAttempts; ++attempt) {
-        std::wstring url = PublishedFileURL(host, m_nServerPort, m_bHttps, kLauncherInstallerPath);
+        std::wstring url = PublishedFileURL(host, port, https, kLauncherInstallerPath);
         TraceMsg(scope, "ServerFilePath: %S", url.c_str());
-        SetInfoText(IDS_LAUNCHER_DOWNLOADING);
+        display.SetInfoText(IDS_LAUNCHER_DOWNLOADING);
         TraceMsg(scope, "DownFilePath: %S", localPath.c_str());
 
         URLDownCallBack callback;
-        callback.m_pProgressCtrl = ProgressBar();
-        HRESULT hr = FetchPublishedFile(url, localPath, &callback);
+        callback.m_pProgressCtrl = display.ProgressBar();
+        HRESULT hr = FetchPublishedFile(url, localPath, https, &callback, display);
         TraceMsg(scope, "URLDownloadToFile ret: 0x%08x", static_cast<unsigned>(hr));
 
         // A saved error page is no installer: such an attempt has failed.
@@ -51,10 +52,10 @@ int VLDownloadDlg::InstallActiveX(const wchar_t* host) {
         if (downloaded && hr == S_OK) break;
     }
 
-    SetInfoText(IDS_LAUNCHER_INSTALLING);
+    display.SetInfoText(IDS_LAUNCHER_INSTALLING);
     if (downloaded) {
         RunAndWait(scope, kInstallerFile, kInstallerFileNarrow,
-                   theApp.m_bAutoSetup ? L"/verysilent" : nullptr, tempDir);
+                   automatic ? L"/verysilent" : nullptr, tempDir);
     }
     DeleteFileW(localPath.c_str());
     return 0;

@@ -4,8 +4,19 @@
 #include <wininet.h>
 #include <string>
 
+#include "sys/lazy_api.h"
+#include "sys/scoped_handle.h"
+
 // What the size query and the direct download share: one session per call, opened the same
 // way, and one way to turn a platform error into a failure result.
+
+struct InternetHandleTraits {
+    using Handle = HINTERNET;
+    static Handle Null() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { LazyApi::InternetCloseHandle(h); }
+};
+using ScopedInternetHandle = ScopedHandle<InternetHandleTraits>;
 
 // Over https a certificate for another host name is accepted; every other check stays.
 constexpr DWORD kOpenFlagsHttps =

@@ -2,6 +2,8 @@
 #include <shlobj.h>
 
 #include "install/download_check.h"
+#include "install/install_display.h"
+#include "install/install_steps.h"
 #include "install/install_paths.h"
 #include "install/program_launch.h"
 #include "install/reg_dword_value.h"
@@ -15,7 +17,6 @@
 #include "sys/file_access.h"
 #include "sys/lazy_api.h"
 #include "sys/os_version.h"
-#include "ui/download_dlg.h"
 
 namespace {
 
@@ -45,25 +46,24 @@ std::wstring ProgramFilesDirectory() {
 
 }  // namespace
 
-int VLDownloadDlg::RunQLUpdate() {
+int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& display) {
     FuncTrace scope("VLDownloadDlg::RunQLUpdate");
-    if (m_strServerURL.empty()) {
+    if (host.empty()) {
         TraceMsg(scope, "UpdateURL is empty___");
         return -1;
     }
-    const std::wstring& host = m_strServerURL;
     StoreRegDword(HostValuePath(host, L"LANGUAGE"), 3);
 
     std::wstring descriptorUrl =
-        PublishedFileURL(host, m_nServerPort, m_bHttps, kServiceDescriptorPath);
+        PublishedFileURL(host, port, https, kServiceDescriptorPath);
     TraceMsgW(scope, L"%s", descriptorUrl.c_str());
     std::wstring tempDir = GetTempDirectory();
     std::wstring descriptorPath = tempDir + L"\\" + kDescriptorFile;
     TraceMsgW(scope, L"%s", descriptorPath.c_str());
 
     URLDownCallBack callback;
-    callback.m_pProgressCtrl = ProgressBar();
-    HRESULT hr = FetchPublishedFile(descriptorUrl, descriptorPath, &callback);
+    callback.m_pProgressCtrl = display.ProgressBar();
+    HRESULT hr = FetchPublishedFile(descriptorUrl, descriptorPath, https, &callback, display);
     if (hr < 0) {
         TraceMsg(scope, "%d\t%x", hr, static_cast<unsigned>(hr));
         TraceMsg(scope, "velmora_server.exe Download fail___");
@@ -105,10 +105,10 @@ int VLDownloadDlg::RunQLUpdate() {
     }
     DeleteFileW(descriptorPath.c_str());
 
-    SetInfoText(IDS_AGENT_INSTALLING);
-    std::wstring agentUrl = PublishedFileURL(host, m_nServerPort, m_bHttps, kUpdateAgentPath);
+    display.SetInfoText(IDS_AGENT_INSTALLING);
+    std::wstring agentUrl = PublishedFileURL(host, port, https, kUpdateAgentPath);
     std::wstring agentPath = siteDir + L"\\" + kAgentFile;
-    hr = FetchPublishedFile(agentUrl, agentPath, &callback);
+    hr = FetchPublishedFile(agentUrl, agentPath, https, &callback, display);
     // A saved error page is never started as the agent.
     if (hr < 0 || !IsWindowsProgramFile(agentPath)) {
         TraceMsg(scope, "%S Download fail___", agentUrl.c_str());

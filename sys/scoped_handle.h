@@ -1,10 +1,7 @@
 #pragma once
 
 #include <windows.h>
-#include <wininet.h>
 #include <cstdio>
-
-#include "sys/lazy_api.h"
 
 // One move-only owner for every kind of raw handle the program holds. Each kind is a small
 // traits class; closing keeps GetLastError() so that a failure code read after the handle
@@ -77,13 +74,6 @@ struct RegKeyTraits {
     static void Close(Handle h) { RegCloseKey(h); }
 };
 
-struct InternetHandleTraits {
-    using Handle = HINTERNET;
-    static Handle Null() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { LazyApi::InternetCloseHandle(h); }
-};
-
 struct GdiObjectTraits {
     using Handle = HGDIOBJ;
     static Handle Null() { return nullptr; }
@@ -114,7 +104,6 @@ struct CFileTraits {
 
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
 using ScopedRegKey = ScopedHandle<RegKeyTraits>;
-using ScopedInternetHandle = ScopedHandle<InternetHandleTraits>;
 using ScopedGdiObject = ScopedHandle<GdiObjectTraits>;
 using ScopedMemoryDc = ScopedHandle<MemoryDcTraits>;
 using ScopedLibrary = ScopedHandle<LibraryTraits>;

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Creates the build's Wine prefix once and reuses it afterwards. Japanese dialog fonts are
-# substituted by an installed CJK font so that the pages show glyphs, not boxes, and Wine
-# manages its own windows: the test displays have no window manager, which Wine otherwise
+# Creates the build's Wine prefix once and reuses it afterwards. The pages should look as on
+# Windows: the dialog font is substituted by an installed CJK font so that they show glyphs,
+# not boxes; the Japanese Gothic faces by IPA Gothic, whose metrics are close to Windows' own
+# (the header text keeps its height); Wine's own Marlett (fonts-wine) draws the caption
+# buttons and the system menu. Wine does not manage its own windows: the test displays have no window manager, which Wine otherwise
 # waits for (two seconds for every hidden top-level window).
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
-settings_version=2
+settings_version=3
 stamp=$WINEPREFIX/.velmora-ready
 [ "$(cat "$stamp" 2>/dev/null)" = "$settings_version" ] && exit 0
 mkdir -p "$(dirname "$WINEPREFIX")"
@@ -13,9 +15,12 @@ echo "wine-prefix: preparing $WINEPREFIX"
 wineboot -i >/dev/null 2>&1 || true
 wineserver -w
 subst='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
-for face in "MS Shell Dlg" "MS Shell Dlg 2" "MS UI Gothic" "MS Gothic" "MS PGothic"; do
-  wine reg add "$subst" /v "$face" /t REG_SZ /d "Noto Sans CJK JP" /f >/dev/null 2>&1
-done
+substitute() { wine reg add "$subst" /v "$1" /t REG_SZ /d "$2" /f >/dev/null 2>&1; }
+substitute "MS Shell Dlg" "Noto Sans CJK JP"
+substitute "MS Shell Dlg 2" "Noto Sans CJK JP"
+substitute "MS UI Gothic" "IPAPGothic"
+substitute "MS PGothic" "IPAPGothic"
+substitute "MS Gothic" "IPAGothic"
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 wineserver -w
 echo "$settings_version" >"$stamp"

@@ -5,6 +5,9 @@
 
 #include "app/message_text.h"
 #include "app/velmora_setup_app.h"
+#include "install/https_download.h"
+#include "install/install_steps.h"
+#include "install/web_file_size.h"
 #include "res/resource.h"
 #include "sys/com_apartment.h"
 #include "ui/page_header.h"
@@ -101,6 +104,21 @@ void VLDownloadDlg::InstallThreadProc(VLDownloadDlg* page) {
     SetWindowTextW(next, LoadMessageText(IDS_COMPLETED).c_str());
     EnableWindow(next, TRUE);
     if (theApp.m_bAutoSetup) SendMessageW(window, kStartAutoFinishMessage, 0, 0);
+}
+
+int VLDownloadDlg::InstallActiveX(const wchar_t* host) {
+    return ::InstallActiveX(host, m_nServerPort, m_bHttps, theApp.m_bAutoSetup != 0, *this);
+}
+
+int VLDownloadDlg::RunQLUpdate() {
+    return ::RunQLUpdate(m_strServerURL, m_nServerPort, m_bHttps, *this);
+}
+
+int VLDownloadDlg::GetWebFileSize(const wchar_t* url) { return ::GetWebFileSize(url, m_bHttps); }
+
+HRESULT VLDownloadDlg::URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
+                                                URLDownCallBack* callback) {
+    return ::URLDownloadToFileOnHttps(url, localPath, callback);
 }
 
 void VLDownloadDlg::SetInfoText(UINT16 stringId) {

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "install/internet_session.h"
 #include "sys/lazy_api.h"
 #include "sys/scoped_handle.h"
 
