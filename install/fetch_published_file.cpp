@@ -16,8 +16,8 @@ HRESULT FetchPublishedFile(const std::wstring& url, const std::wstring& localPat
     LazyApi::DeleteUrlCacheEntryW(url.c_str());
     display.SetProgressRange(size);
     HRESULT hr = https == 1 ? URLDownloadToFileOnHttps(url.c_str(), localPath.c_str(), callback)
-                            : LazyApi::URLDownloadToFileW(nullptr, url.c_str(),
-                                                          localPath.c_str(), 0, callback);
+                            : LazyApi::URLDownloadToFileW(nullptr, url.c_str(), localPath.c_str(),
+                                                          0, callback);
     // The moniker download reports a body cut short as finished.
     if (hr >= 0 && IsShortDownload(localPath, size)) hr = kDownloadIncomplete;
     return hr;

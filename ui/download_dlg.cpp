@@ -1,6 +1,7 @@
 #include "ui/download_dlg.h"
 
 #include <commctrl.h>
+#include <system_error>
 #include <thread>
 
 #include "app/message_text.h"
@@ -8,6 +9,8 @@
 #include "install/https_download.h"
 #include "install/install_steps.h"
 #include "install/web_file_size.h"
+#include "log/func_trace.h"
+#include "log/trace_log.h"
 #include "res/resource.h"
 #include "sys/com_apartment.h"
 #include "ui/page_header.h"
@@ -37,12 +40,11 @@ BOOL VLDownloadDlg::OnInitDialog() {
 }
 
 bool VLDownloadDlg::OnCommand(WORD id, WORD code, HWND control) {
-    if (code == BN_CLICKED && id == IDC_PREV) {
-        LeavePage(kDownloadPageBack);
-        return true;
-    }
-    if (code == BN_CLICKED && id == IDC_NEXT) {
-        LeavePage(kDownloadPageFinish);
+    // Enter reaches a button here through the address page, which does not know whether
+    // the button may be pressed: a disabled one does nothing.
+    if (code == BN_CLICKED && (id == IDC_PREV || id == IDC_NEXT)) {
+        if (IsWindowEnabled(GetDlgItem(id)))
+            LeavePage(id == IDC_PREV ? kDownloadPageBack : kDownloadPageFinish);
         return true;
     }
     return Dialog::OnCommand(id, code, control);
@@ -67,7 +69,7 @@ bool VLDownloadDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR&) {
 void VLDownloadDlg::OnTimer(UINT_PTR timerId) {
     if (timerId == kStartWorkerTimer) {
         KillTimer(m_hWnd, kStartWorkerTimer);
-        std::thread(InstallThreadProc, this).detach();
+        StartInstallWorker();
     } else if (timerId == kAutoFinishTimer) {
         KillTimer(m_hWnd, kAutoFinishTimer);
         LeavePage(kDownloadPageFinish);
@@ -84,25 +86,42 @@ void VLDownloadDlg::LeavePage(UINT notifyCode) {
     DestroyWindow();
 }
 
+// The flag goes up here, on the page's own thread, before the worker exists: from this
+// moment Cancel, the close box and the page's buttons can no longer end the wizard and free
+// the page the worker is about to use.
+void VLDownloadDlg::StartInstallWorker() {
+    theApp.m_bInstalling = 1;
+    try {
+        std::thread(InstallThreadProc, this).detach();
+    } catch (const std::system_error&) {
+        theApp.m_bInstalling = 0;
+        FuncTrace scope("VLDownloadDlg::InstallThreadProc");
+        TraceMsg(scope, "Install thread create fail___");
+        ShowStepsDone(m_hWnd);
+    }
+}
+
 void VLDownloadDlg::InstallThreadProc(VLDownloadDlg* page) {
     if (page == nullptr) return;
     HWND window = page->m_hWnd;
-    HWND prev = page->GetDlgItem(IDC_PREV);
-    HWND next = page->GetDlgItem(IDC_NEXT);
-    EnableWindow(prev, FALSE);
-    EnableWindow(next, FALSE);
-
-    theApp.m_bInstalling = 1;
+    EnableWindow(page->GetDlgItem(IDC_PREV), FALSE);
+    EnableWindow(page->GetDlgItem(IDC_NEXT), FALSE);
     {
         ComApartment com;
         if (page->InstallActiveX(page->m_strServerURL.c_str()) != -1) page->RunQLUpdate();
     }
     theApp.m_bInstalling = 0;
-
-    // From here on only window handles are used: once the flag is down the wizard may end
+    // From here on only the window handle is used: once the flag is down the wizard may end
     // and take the page object with it.
+    ShowStepsDone(window);
+}
+
+void VLDownloadDlg::ShowStepsDone(HWND window) {
+    HWND next = ::GetDlgItem(window, IDC_NEXT);
     SetWindowTextW(next, LoadMessageText(IDS_COMPLETED).c_str());
     EnableWindow(next, TRUE);
+    // The page's own thread moves the focus, so that Enter finishes.
+    SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
     if (theApp.m_bAutoSetup) SendMessageW(window, kStartAutoFinishMessage, 0, 0);
 }
 

@@ -40,7 +40,11 @@ class VLDownloadDlg : public Dialog, private InstallDisplay {
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
   private:
+    void StartInstallWorker();
     static void InstallThreadProc(VLDownloadDlg* page);
+    // Names the finish button, enables it, gives it the focus and, in automatic mode, starts
+    // the finish timer; takes only the window, which may outlive the page object's use.
+    static void ShowStepsDone(HWND window);
     void OnPaint();
     void OnTimer(UINT_PTR timerId);
     // Prev and Next: hide the page, tell the parent, destroy the page window.

@@ -123,12 +123,14 @@ void CVelmora_SetupDlg::ShowPageControls(bool show) {
 }
 
 bool CVelmora_SetupDlg::OnCommand(WORD id, WORD code, HWND control) {
+    if (RouteKeyToDownloadPage(id, code)) return true;
     if (id == IDC_HOST && code == EN_CHANGE) {
         OnEnChangeHost();
         return true;
     }
     if (code == BN_CLICKED && id == IDC_NEXT) {
-        OnBnClickedNext();
+        // Only this page's own button presses its Next (timer 1 calls the handler itself).
+        if (control == GetDlgItem(IDC_NEXT)) OnBnClickedNext();
         return true;
     }
     if (code == BN_CLICKED && (id == IDC_SCHEME_HTTP || id == IDC_SCHEME_HTTPS)) {
@@ -136,6 +138,20 @@ bool CVelmora_SetupDlg::OnCommand(WORD id, WORD code, HWND control) {
         return true;
     }
     return Dialog::OnCommand(id, code, control);
+}
+
+// The modal loop's dialog manager belongs to this page, so Enter on the download page
+// arrives here: as the id of the focused button (the download page's Next shares this page's
+// Next id) or, with no button focused, as IDOK. While the download page is up, its own
+// buttons answer; Escape stays this page's Cancel, which is refused while installing.
+bool CVelmora_SetupDlg::RouteKeyToDownloadPage(WORD id, WORD code) {
+    HWND page = m_downloadPage.GetSafeHwnd();
+    if (page == nullptr || code != BN_CLICKED) return false;
+    if (id != IDOK && id != IDC_NEXT && id != IDC_PREV) return false;
+    int pageButton = id == IDC_PREV ? IDC_PREV : IDC_NEXT;
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(pageButton, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(page, pageButton)));
+    return true;
 }
 
 bool CVelmora_SetupDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
@@ -231,6 +247,8 @@ void CVelmora_SetupDlg::OnBnClickedNext() {
 }
 
 void CVelmora_SetupDlg::OpenDownloadPage(const std::wstring& host, int port) {
+    // One page object, one window: a second window would share its timers and its worker.
+    if (m_downloadPage.GetSafeHwnd() != nullptr) return;
     m_downloadPage.SetServerURL(host);
     m_downloadPage.m_nServerPort = port;
     m_downloadPage.Create(m_hWnd);

@@ -35,6 +35,7 @@ class CVelmora_SetupDlg : public Dialog {
     void OnEnChangeHost();
     void OnBnClickedScheme(int controlId);
     void OnBnClickedNext();
+    bool RouteKeyToDownloadPage(WORD id, WORD code);
     void OpenDownloadPage(const std::wstring& host, int port);
     void ReportUnreachableService();
 

@@ -7,13 +7,15 @@
 
 // A TCP service on 127.0.0.1 on a free port. Without a responder it only listens, which is
 // all a forced connection check needs; with one it answers every request with an empty
-// "404 Not Found" and closes, so downloads fail at once. The accept loop ends with the object
+// "404 Not Found" and closes, so downloads fail at once (or after answerDelayMs, to keep an
+// installation running for a while). The accept loop ends with the object
 // and after at most kMaxConnections connections.
 class LoopbackListener {
   public:
     enum Mode { ListenOnly, AnswerNotFound };
 
-    explicit LoopbackListener(Mode mode = ListenOnly) {
+    explicit LoopbackListener(Mode mode = ListenOnly, DWORD answerDelayMs = 0)
+        : m_answerDelayMs(answerDelayMs) {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
         m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -61,6 +63,7 @@ class LoopbackListener {
             char request[4096];
             int received = recv(client, request, sizeof(request), 0);
             if (received > 0) {
+                if (m_answerDelayMs > 0 && !m_stop) Sleep(m_answerDelayMs);
                 static const char answer[] =
                     "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
                 send(client, answer, sizeof(answer) - 1, 0);
@@ -70,6 +73,7 @@ class LoopbackListener {
         }
     }
 
+    DWORD m_answerDelayMs;
     SOCKET m_socket = INVALID_SOCKET;
     int m_port = 0;
     std::atomic<bool> m_stop{false};

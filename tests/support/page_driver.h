@@ -33,6 +33,22 @@ inline void PostClick(HWND dialog, int controlId) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, controlId)));
 }
 
+// A real key press, as the keyboard gives it, to the wizard brought to the foreground; it
+// goes through the modal loop's dialog manager like the user's own.
+inline void PressKey(HWND topLevel, WORD virtualKey) {
+    SetForegroundWindow(topLevel);
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = virtualKey;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+}
+
+// The download page the address page hosts, if it is up.
+inline HWND DownloadPageOf(HWND addressPage) {
+    return FindWindowExW(addressPage, nullptr, L"#32770", nullptr);
+}
+
 struct OwnedDialogSearch {
     HWND owner;
     HWND found;

@@ -315,7 +315,7 @@ TEST_F(DialogTemplates, AboutBox) {
         {
             {-1, L"Static", nullptr, 0x50000003, {14, 14, 21, 20}},
             {-1, L"Static", L"Velmora_Setup, Version 1.0", 0x50020080, {42, 14, 114, 8}},
-            {-1, L"Static", L"Setup of the Velmora storage client", 0x50020000, {42, 26, 114, 8}},
+            {-1, L"Static", L"Velmora client setup", 0x50020000, {42, 26, 114, 8}},
             {IDOK, L"Button", L"OK", 0x50030001, {113, 41, 50, 14}},
         });
     HWND icon = GetWindow(about.Get(), GW_CHILD);

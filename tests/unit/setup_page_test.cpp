@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/velmora_setup_app.h"
 #include "res/resource.h"
 #include "tests/support/page_driver.h"
@@ -218,5 +220,112 @@ TEST_F(SetupPageTest, AutomaticModeRunsToTheEndWithoutInput) {
                 trace.Contains("velmora_server.exe Download fail___"));
     for (const std::string& line : lines) EXPECT_EQ(line.find("run Success"), std::string::npos);
 }
+
+// Real keys on each page in each state. The service answers every request with 404, so the
+// steps run their whole failing road quickly; the worker's entry lines count the workers.
+struct KeyCase {
+    const char* name;
+    bool automatic;
+    enum Stage { Address, Installing, Done } stage;
+    WORD key;
+    int presses;
+    bool wizardEnds;      // the key itself ends the wizard
+    int expectedWorkers;  // installation workers started in the whole run
+};
+
+class KeyboardTest : public SetupPageTest, public ::testing::WithParamInterface<KeyCase> {};
+
+TEST_P(KeyboardTest, KeysActOnTheVisiblePage) {
+    const KeyCase& c = GetParam();
+    LoopbackListener service(LoopbackListener::AnswerNotFound, 250);
+    TraceCapture trace;
+    theApp.m_bAutoSetup = c.automatic ? 1 : 0;
+    CVelmora_SetupDlg page;
+    if (c.automatic) page.m_strPresetAddress = L"127.0.0.1:" + std::to_wstring(service.Port());
+    const std::string workerEntry = "VLDownloadDlg::InstallActiveX() " + std::string(43, '<');
+    auto workers = [&] {
+        std::vector<std::string> lines = trace.Lines();
+        return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.find(workerEntry) != std::string::npos;
+        });
+    };
+    bool endedByKey = false;
+    RunModalWithDriver(page, [&](HWND window) {
+        WaitForSchemePrefix(window);
+        if (!c.automatic) {
+            SetDlgItemTextW(window, IDC_HOST, L"127.0.0.1");
+            SetDlgItemInt(window, IDC_PORT, static_cast<UINT>(service.Port()), TRUE);
+            SendMessageW(window, WM_NEXTDLGCTL,
+                         reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_HOST)), TRUE);
+        }
+        if (c.stage == KeyCase::Address) {
+            for (int i = 0; i < c.presses; ++i) PressKey(window, c.key);
+        } else {
+            if (!c.automatic) Click(window, IDC_NEXT);
+            ASSERT_TRUE(WaitFor([&] { return DownloadPageOf(window) != nullptr; }));
+            HWND next = GetDlgItem(DownloadPageOf(window), IDC_NEXT);
+            if (c.stage == KeyCase::Installing) {
+                ASSERT_TRUE(WaitFor([&] { return theApp.m_bInstalling.load() == 1; }));
+                for (int i = 0; i < c.presses; ++i) PressKey(window, c.key);
+                EXPECT_TRUE(IsWindow(window));
+            } else {
+                ASSERT_TRUE(WaitFor([&] { return theApp.m_bInstalling.load() == 1; }));
+                // The finish button comes back enabled and with the keyboard focus.
+                GUITHREADINFO focus = {};
+                focus.cbSize = sizeof(focus);
+                ASSERT_TRUE(WaitFor(
+                    [&] {
+                        return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr),
+                                                &focus) &&
+                               theApp.m_bInstalling.load() == 0 && focus.hwndFocus == next &&
+                               IsWindowEnabled(next);
+                    },
+                    60000));
+                for (int i = 0; i < c.presses; ++i) PressKey(window, c.key);
+            }
+        }
+        endedByKey = WaitFor([&] { return !IsWindow(window); }, c.wizardEnds ? 10000 : 1500);
+        if (!endedByKey) {
+            // Left to end as the case's user would: after the steps, by the finish button.
+            WaitFor([&] { return !IsWindow(window) || theApp.m_bInstalling.load() == 0; }, 60000);
+            if (IsWindow(window)) {
+                HWND download = DownloadPageOf(window);
+                if (download != nullptr) {
+                    WaitFor(
+                        [&] {
+                            return !IsWindow(download) ||
+                                   IsWindowEnabled(GetDlgItem(download, IDC_NEXT));
+                        },
+                        60000);
+                    if (IsWindow(download)) Click(download, IDC_NEXT);
+                } else {
+                    Click(window, IDCANCEL);
+                }
+            }
+            WaitFor([&] { return !IsWindow(window); }, 60000);
+        }
+    });
+    EXPECT_EQ(endedByKey, c.wizardEnds);
+    EXPECT_EQ(workers(), c.expectedWorkers);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Wizard, KeyboardTest,
+    ::testing::Values(KeyCase{"EnterOnTheAddressPageProbesAndOpensTheDownloadPage", false,
+                              KeyCase::Address, VK_RETURN, 1, false, 1},
+                      // The second Enter is the download page's own Next before its worker started.
+                      KeyCase{"DoubleEnterOpensOneDownloadPageThenFinishes", false,
+                              KeyCase::Address, VK_RETURN, 2, true, 0},
+                      KeyCase{"EscapeOnTheAddressPageLeaves", false, KeyCase::Address, VK_ESCAPE, 1,
+                              true, 0},
+                      KeyCase{"EnterWhileInstallingDoesNothing", false, KeyCase::Installing,
+                              VK_RETURN, 3, false, 1},
+                      KeyCase{"EscapeWhileInstallingDoesNothing", false, KeyCase::Installing,
+                              VK_ESCAPE, 2, false, 1},
+                      KeyCase{"EnterWhenDoneFinishes", false, KeyCase::Done, VK_RETURN, 1, true, 1},
+                      KeyCase{"EscapeWhenDoneLeaves", false, KeyCase::Done, VK_ESCAPE, 1, true, 1},
+                      KeyCase{"AutomaticEnterWhileInstallingStartsNoSecondWorker", true,
+                              KeyCase::Installing, VK_RETURN, 3, false, 1}),
+    [](const ::testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
