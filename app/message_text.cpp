@@ -1,5 +1,7 @@
 #include "app/message_text.h"
 
+#include "app/string_table.h"
+
 namespace {
 
 // The string table holds one language only; asking for it by name keeps the lookup away from
@@ -10,24 +12,6 @@ const WORD kMessageLanguage = MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN);
 const UINT kEntriesPerBlock = 16;
 
 }  // namespace
-
-std::wstring StringTableEntry(const WCHAR* block, size_t blockChars, UINT index) {
-    size_t pos = 0;
-    for (UINT entry = 0; entry <= index; ++entry) {
-        if (pos >= blockChars) {
-            return std::wstring();
-        }
-        size_t length = block[pos++];
-        if (length > blockChars - pos) {
-            return std::wstring();
-        }
-        if (entry == index) {
-            return std::wstring(block + pos, length);
-        }
-        pos += length;
-    }
-    return std::wstring();
-}
 
 std::wstring LoadMessageTextFrom(HMODULE module, UINT16 id) {
     UINT blockId = id / kEntriesPerBlock + 1;

@@ -10,7 +10,3 @@ std::wstring LoadMessageText(UINT16 id);
 
 // The same lookup in the resources of the given module (a data-file module serves as well).
 std::wstring LoadMessageTextFrom(HMODULE module, UINT16 id);
-
-// Entry index (0 to 15) of one string-table block of blockChars characters: each entry is its
-// length followed by that many characters. Empty when the block ends before the entry does.
-std::wstring StringTableEntry(const WCHAR* block, size_t blockChars, UINT index);

@@ -14,7 +14,7 @@ enum class DescriptorOutcome {
 
 struct DescriptorReading {
     DescriptorOutcome outcome;
-    std::wstring siteName;  // only meaningful when outcome is Found
+    std::string siteNameUtf8;  // the name's bytes, only meaningful when outcome is Found
 };
 
 // Reads a descriptor as the C runtime's text mode would hand it over (CR LF as LF, a 0x1A
@@ -48,7 +48,10 @@ class ServiceDescriptorScanner {
 // The whole reading rule on the bytes of one descriptor.
 DescriptorReading ParseServiceDescriptor(const char* data, size_t size);
 
-// UTF-8 to UTF-16, keeping invalid sequences as replacement characters.
+// Beside the pure reading, in service_descriptor_file.cpp: the platform's conversion and the
+// file.
+
+// UTF-8 to UTF-16 as the platform converts it, invalid sequences as replacement characters.
 std::wstring Utf8ToWide(const std::string& text);
 
 // Reads the site name from the descriptor file at path and logs through the caller's scope:

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <share.h>
+#include <climits>
 #include <cstdio>
 #include <vector>
 
@@ -14,6 +15,18 @@ namespace {
 constexpr size_t kReadChunk = 64 * 1024;
 
 }  // namespace
+
+std::wstring Utf8ToWide(const std::string& text) {
+    // A 32-bit process cannot hold a name of more than INT_MAX bytes; the bound only keeps
+    // the conversion's length argument honest.
+    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return std::wstring();
+    int length = static_cast<int>(text.size());
+    int wideLength = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+    if (wideLength <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &wide[0], wideLength);
+    return wide;
+}
 
 bool ReadSiteName(FuncTrace& scope, const std::wstring& path, std::wstring& siteName) {
     ScopedCFile file(_wfsopen(path.c_str(), L"rb", _SH_DENYNO));
@@ -34,7 +47,7 @@ bool ReadSiteName(FuncTrace& scope, const std::wstring& path, std::wstring& site
         TraceMsg(scope, "Wrong xml___");
         return false;
     }
-    siteName = reading.siteName;
+    siteName = Utf8ToWide(reading.siteNameUtf8);
     TraceMsg(scope, "SiteName: %S", siteName.c_str());
     return true;
 }

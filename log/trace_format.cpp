@@ -4,23 +4,14 @@
 #include <cwchar>
 #include <vector>
 
-const char kScopeEntryMarker[] = "() <<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<";
-const char kScopeExitMarker[] = "() >>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>";
-const char kMessageSeparator[] = ":    ";
-const char kConvertToAnsiFail[] = "(Convert to ansi fail)";
-const wchar_t kWideFormatFail[] = L"(Format fail)";
-
 namespace {
 
-// Sized to the text: a file name may take up to 255 characters, which a double-byte or UTF-8
-// code page makes far longer than any fixed buffer would allow for.
-std::string FormatHeaderWith(const char* format, ...) {
-    std::string header;
+bool FormatNarrowWith(std::string& out, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    if (!FormatNarrow(header, format, args)) header.clear();
+    bool ok = FormatNarrow(out, format, args);
     va_end(args);
-    return header;
+    return ok;
 }
 
 std::string ToAnsiLossy(const std::wstring& text) {
@@ -31,21 +22,20 @@ std::string ToAnsiLossy(const std::wstring& text) {
     return std::string(buffer.data());
 }
 
+// In the C runtime's locale, as the messages are written; '?' for what that locale cannot hold.
+std::string NarrowModuleName(const std::wstring& moduleName) {
+    std::string name;
+    if (FormatNarrowWith(name, "%S", moduleName.c_str())) return name;
+    return ToAnsiLossy(moduleName);
+}
+
 }  // namespace
 
 std::string FormatHeaderText(const SYSTEMTIME& time, const std::wstring& moduleName,
                              unsigned processId, unsigned threadId) {
-    std::string header =
-        FormatHeaderWith("[%04d-%02d-%02d %02d:%02d:%02d.%03d][%S(%u), T:%u]", time.wYear,
-                         time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
-                         time.wMilliseconds, moduleName.c_str(), processId, threadId);
-    if (header.empty()) {
-        std::string name = ToAnsiLossy(moduleName);
-        header = FormatHeaderWith("[%04d-%02d-%02d %02d:%02d:%02d.%03d][%s(%u), T:%u]", time.wYear,
-                                  time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
-                                  time.wMilliseconds, name.c_str(), processId, threadId);
-    }
-    return header;
+    TraceClock clock{time.wYear,   time.wMonth,  time.wDay,         time.wHour,
+                     time.wMinute, time.wSecond, time.wMilliseconds};
+    return TraceHeaderText(clock, NarrowModuleName(moduleName), processId, threadId);
 }
 
 bool FormatNarrow(std::string& out, const char* format, va_list args) {

@@ -4,17 +4,13 @@
 #include <cstdarg>
 #include <string>
 
-// Pure formatting of the trace lines, apart from the sink and the clock.
+#include "log/trace_line.h"
 
-extern const char kScopeEntryMarker[];
-extern const char kScopeExitMarker[];
-extern const char kMessageSeparator[];
-extern const char kConvertToAnsiFail[];
-extern const wchar_t kWideFormatFail[];
+// The trace line's formatting through the C runtime, apart from the sink and the clock.
 
-// "[YYYY-MM-DD hh:mm:ss.mmm][name(pid), T:tid]" with the module name converted by the C
-// runtime's locale; a name that locale cannot hold is converted with '?' for the lost
-// characters instead, so a header always comes out.
+// The header of log/trace_line.h with the module name converted by the C runtime's locale; a
+// name that locale cannot hold is converted with '?' for the lost characters instead, so a
+// header always comes out.
 std::string FormatHeaderText(const SYSTEMTIME& time, const std::wstring& moduleName,
                              unsigned processId, unsigned threadId);
 

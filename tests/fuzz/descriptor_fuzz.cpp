@@ -31,7 +31,7 @@ DescriptorReading ReadInPieces(const std::string& bytes, uint32_t seed, size_t l
 }
 
 bool SameReading(const DescriptorReading& a, const DescriptorReading& b) {
-    return a.outcome == b.outcome && a.siteName == b.siteName;
+    return a.outcome == b.outcome && a.siteNameUtf8 == b.siteNameUtf8;
 }
 
 uint32_t Hash(const std::string& bytes) {
@@ -61,11 +61,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(hasTag == (whole.outcome != DescriptorOutcome::NoStartTag),
             "start tag found where there is none, or missed");
     if (whole.outcome == DescriptorOutcome::Found) {
-        Require(whole.siteName.find_first_of(std::wstring(L"<\n\0", 3)) == std::wstring::npos,
+        Require(whole.siteNameUtf8.find_first_of(std::string("<\n\0", 3)) == std::string::npos,
                 "site name holds a '<', a line feed or a zero");
-        Require(whole.siteName.size() <= size, "site name longer than its bytes");
+        Require(whole.siteNameUtf8.size() <= size, "site name longer than its bytes");
     } else {
-        Require(whole.siteName.empty(), "a name without a reading");
+        Require(whole.siteNameUtf8.empty(), "a name without a reading");
     }
     return 0;
 }

@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdarg>
 #include <string>
 
 #include "app/module_name_address.h"
 #include "app/preset_split.h"
 #include "install/service_descriptor.h"
-#include "log/trace_format.h"
-#include "tests/native/format_args.h"
 
 // Native checks of what depends on the platform's sizes (32-bit wchar_t, 64-bit long) and of
 // the limits the Wine suite's tables stay inside.
@@ -60,59 +57,29 @@ TEST(NativeModuleNameAddress, FieldEdges) {
     }
 }
 
-TEST(NativeDescriptor, SiteNameKeepsUtf16UnitsAsOnWindows) {
+// The name goes on as the bytes that stand in the file; what no character encodes stays too.
+TEST(NativeDescriptor, SiteNameKeepsItsBytes) {
     struct Case {
         const char* label;
         std::string name;
-        std::wstring site;
+        std::string kept;
     };
     const Case cases[] = {
-        {"beyond the basic plane", "\xF0\x9F\x98\x80x", std::wstring{0xD83D, 0xDE00, L'x'}},
+        {"beyond the basic plane", "\xF0\x9F\x98\x80x", "\xF0\x9F\x98\x80x"},
         {"ill-formed byte",
          "a\xFF"
          "b",
-         L"a\xFFFD"
-         L"b"},
-        {"name cut inside a character", std::string("\xEC\x98\0\x81", 4), L"\xFFFD"},
+         "a\xFF"
+         "b"},
+        {"name cut inside a character", std::string("\xEC\x98\0\x81", 4), "\xEC\x98"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         std::string bytes = "<servicename>" + c.name + "</servicename>\n";
         DescriptorReading reading = ParseServiceDescriptor(bytes.data(), bytes.size());
         EXPECT_EQ(reading.outcome, DescriptorOutcome::Found);
-        EXPECT_EQ(reading.siteName, c.site);
+        EXPECT_EQ(reading.siteNameUtf8, c.kept);
     }
-}
-
-std::string Header(const std::wstring& name) {
-    SYSTEMTIME t = {};
-    t.wYear = 2024;
-    t.wMonth = 1;
-    t.wDay = 2;
-    return FormatHeaderText(t, name, 7, 9);
-}
-
-TEST(NativeTraceFormat, HeaderAlwaysComesOut) {
-    std::string longName(600, 'n');
-    EXPECT_EQ(Header(std::wstring(longName.begin(), longName.end())),
-              "[2024-01-02 00:00:00.000][" + longName + "(7), T:9]");
-    // A name the locale cannot hold falls back to the ANSI conversion, lost characters as '?'.
-    EXPECT_EQ(Header(std::wstring(300, 0xC601) + L".exe"),
-              "[2024-01-02 00:00:00.000][" + std::string(300, '?') + ".exe(7), T:9]");
-}
-
-TEST(NativeTraceFormat, MessagesAppendOrLeaveTheLineAlone) {
-    std::string narrow = "head:";
-    EXPECT_TRUE(AppendNarrow(narrow, "SiteName: %S %x", L"Sales", 0x2Au));
-    EXPECT_EQ(narrow, "head:SiteName: Sales 2a");
-    EXPECT_FALSE(AppendNarrow(narrow, "SiteName: %S", L"\xC601"));
-    EXPECT_EQ(narrow, "head:SiteName: Sales 2a");
-
-    std::wstring wide = L"head:";
-    EXPECT_TRUE(AppendWide(wide, L"%s and %S", L"\xC601\xD83D\xDE00", "ansi"));
-    EXPECT_EQ(wide, L"head:\xC601\xD83D\xDE00 and ansi");
-    EXPECT_FALSE(AppendWide(wide, L"%S", "\xEC\x98\x81"));
-    EXPECT_EQ(wide, L"head:\xC601\xD83D\xDE00 and ansi");
 }
 
 }  // namespace

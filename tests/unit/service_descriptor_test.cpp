@@ -132,7 +132,7 @@ TEST(ServiceDescriptor, ScannerGivesTheSameReadingWholeOrByteByByte) {
         SCOPED_TRACE(c.label);
         DescriptorReading whole = ParseServiceDescriptor(c.bytes.data(), c.bytes.size());
         EXPECT_EQ(whole.outcome, c.outcome);
-        EXPECT_EQ(whole.siteName, c.siteName);
+        EXPECT_EQ(Utf8ToWide(whole.siteNameUtf8), c.siteName);
 
         ServiceDescriptorScanner scanner;
         for (char byte : c.bytes) {
@@ -140,7 +140,7 @@ TEST(ServiceDescriptor, ScannerGivesTheSameReadingWholeOrByteByByte) {
         }
         DescriptorReading pieces = scanner.Finish();
         EXPECT_EQ(pieces.outcome, c.outcome);
-        EXPECT_EQ(pieces.siteName, c.siteName);
+        EXPECT_EQ(Utf8ToWide(pieces.siteNameUtf8), c.siteName);
     }
 }
 
@@ -150,7 +150,31 @@ TEST(ServiceDescriptor, ScannerStopsWantingBytesOnceSettled) {
     EXPECT_TRUE(scanner.Feed(found.data(), 18));
     EXPECT_FALSE(scanner.Feed(found.data() + 18, found.size() - 18));
     EXPECT_FALSE(scanner.Feed("<servicename>x<", 15));
-    EXPECT_EQ(scanner.Finish().siteName, L"Sales");
+    EXPECT_EQ(scanner.Finish().siteNameUtf8, "Sales");
+}
+
+TEST(ServiceDescriptor, NameConversionKeepsUtf16Units) {
+    struct Case {
+        const char* label;
+        std::string name;
+        std::wstring site;
+    };
+    const Case cases[] = {
+        {"beyond the basic plane", "\xF0\x9F\x98\x80x", std::wstring{0xD83D, 0xDE00, L'x'}},
+        {"ill-formed byte",
+         "a\xFF"
+         "b",
+         L"a\xFFFD"
+         L"b"},
+        {"name cut inside a character", std::string("\xEC\x98\0\x81", 4), L"\xFFFD"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::string bytes = "<servicename>" + c.name + "</servicename>\n";
+        DescriptorReading reading = ParseServiceDescriptor(bytes.data(), bytes.size());
+        EXPECT_EQ(reading.outcome, DescriptorOutcome::Found);
+        EXPECT_EQ(Utf8ToWide(reading.siteNameUtf8), c.site);
+    }
 }
 
 TEST(ServiceDescriptor, ReadSiteNameReadsFilesAndLogsThroughTheCallersScope) {

@@ -4,6 +4,9 @@
 #include <string>
 
 #include "log/trace_format.h"
+#include "tests/support/format_args.h"
+
+namespace {
 
 TEST(TraceFormat, HeaderPadsEveryField) {
     SYSTEMTIME t = {};
@@ -21,9 +24,6 @@ TEST(TraceFormat, HeaderPadsEveryField) {
 // A long program name still gives the whole header: 500 ASCII characters, and 240 Korean
 // characters that take two bytes each in code page 949.
 TEST(TraceFormat, HeaderHoldsLongNames) {
-#ifndef _WIN32
-    GTEST_SKIP() << "the C runtime's Korean code page exists on Windows only";
-#endif
     std::string localeBefore = setlocale(LC_ALL, nullptr);
     ASSERT_NE(setlocale(LC_ALL, "Korean"), nullptr);
     SYSTEMTIME t = {};
@@ -52,3 +52,37 @@ TEST(TraceFormat, HeaderHoldsLongNames) {
     }
     setlocale(LC_ALL, localeBefore.c_str());
 }
+
+std::string Header(const std::wstring& name) {
+    SYSTEMTIME t = {};
+    t.wYear = 2024;
+    t.wMonth = 1;
+    t.wDay = 2;
+    return FormatHeaderText(t, name, 7, 9);
+}
+
+// The C locale, as a program starts in, holds nothing beyond Latin-1 for the C runtime.
+TEST(TraceFormat, HeaderFallsBackToAnsiForNamesTheLocaleCannotHold) {
+    std::string longName(600, 'n');
+    EXPECT_EQ(Header(std::wstring(longName.begin(), longName.end())),
+              "[2024-01-02 00:00:00.000][" + longName + "(7), T:9]");
+    EXPECT_EQ(Header(std::wstring(300, 0xC601) + L".exe"),
+              "[2024-01-02 00:00:00.000][" + std::string(300, '?') + ".exe(7), T:9]");
+}
+
+TEST(TraceFormat, MessagesAppendOrLeaveTheLineAlone) {
+    std::string narrow = "head:";
+    EXPECT_TRUE(AppendNarrow(narrow, "SiteName: %S %x", L"Sales", 0x2Au));
+    EXPECT_EQ(narrow, "head:SiteName: Sales 2a");
+    EXPECT_FALSE(AppendNarrow(narrow, "SiteName: %S", L"\xC601"));
+    EXPECT_EQ(narrow, "head:SiteName: Sales 2a");
+    std::string longer = "head:";
+    EXPECT_TRUE(AppendNarrow(longer, "%s|%S", std::string(600, 'm').c_str(), L"w"));
+    EXPECT_EQ(longer, "head:" + std::string(600, 'm') + "|w");
+
+    std::wstring wide = L"head:";
+    EXPECT_TRUE(AppendWide(wide, L"%s and %S", L"\xC601\xD83D\xDE00", "ansi"));
+    EXPECT_EQ(wide, L"head:\xC601\xD83D\xDE00 and ansi");
+}
+
+}  // namespace
