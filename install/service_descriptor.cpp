@@ -1,7 +1,6 @@
 #include "install/service_descriptor.h"
 
-#include <windows.h>
-#include <climits>
+#include "sys/text_convert.h"
 
 namespace {
 
@@ -45,7 +44,7 @@ DescriptorReading ServiceDescriptorScanner::Finish() {
     if (m_state == State::CollectingName) m_outcome = DescriptorOutcome::WrongXml;
     m_state = State::Settled;
     DescriptorReading reading{m_outcome, std::wstring()};
-    if (m_outcome == DescriptorOutcome::Found) reading.siteName = Utf8ToWide(m_name);
+    if (m_outcome == DescriptorOutcome::Found) reading.siteName = CodePageToWide(CP_UTF8, m_name);
     return reading;
 }
 
@@ -84,16 +83,4 @@ DescriptorReading ParseServiceDescriptor(const char* data, size_t size) {
     ServiceDescriptorScanner scanner;
     scanner.Feed(data, size);
     return scanner.Finish();
-}
-
-std::wstring Utf8ToWide(const std::string& text) {
-    // A 32-bit process cannot hold a name of more than INT_MAX bytes; the bound only keeps
-    // the conversion's length argument honest.
-    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return std::wstring();
-    int length = static_cast<int>(text.size());
-    int wideLength = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-    if (wideLength <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &wide[0], wideLength);
-    return wide;
 }

@@ -48,9 +48,6 @@ class ServiceDescriptorScanner {
 // The whole reading rule on the bytes of one descriptor.
 DescriptorReading ParseServiceDescriptor(const char* data, size_t size);
 
-// UTF-8 to UTF-16, keeping invalid sequences as replacement characters.
-std::wstring Utf8ToWide(const std::string& text);
-
 // Reads the site name from the descriptor file at path and logs through the caller's scope:
 // "velmora_server.exe Open fail___", "Wrong xml___" (also for a descriptor without any start
 // tag) or "SiteName: %S". The file is closed again on every path.
