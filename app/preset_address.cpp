@@ -6,6 +6,7 @@
 #include "app/module_name_address.h"
 #include "app/stamped_url.h"
 #include "sys/module_info.h"
+#include "sys/text_convert.h"
 
 namespace {
 
@@ -15,19 +16,8 @@ constexpr DWORD kSettingsUnits = 260;
 // with is the one the rest of its narrow trace shows. A stamp that fills the whole buffer
 // without a NUL is read no further than the buffer.
 std::wstring ReadStampedAddress() {
-    int units = static_cast<int>(wcsnlen(g_szStampedURL, kStampedURLUnits));
-    if (units == 0) return std::wstring();
-    int narrowSize =
-        WideCharToMultiByte(CP_THREAD_ACP, 0, g_szStampedURL, units, nullptr, 0, nullptr, nullptr);
-    if (narrowSize <= 0) return std::wstring();
-    std::string narrow(static_cast<size_t>(narrowSize), '\0');
-    WideCharToMultiByte(CP_THREAD_ACP, 0, g_szStampedURL, units, &narrow[0], narrowSize, nullptr,
-                        nullptr);
-    int wideSize = MultiByteToWideChar(CP_THREAD_ACP, 0, narrow.data(), narrowSize, nullptr, 0);
-    if (wideSize <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(wideSize), L'\0');
-    MultiByteToWideChar(CP_THREAD_ACP, 0, narrow.data(), narrowSize, &wide[0], wideSize);
-    return wide;
+    size_t units = wcsnlen(g_szStampedURL, kStampedURLUnits);
+    return CodePageToWide(CP_THREAD_ACP, WideToCodePage(CP_THREAD_ACP, g_szStampedURL, units));
 }
 
 std::wstring ReadSettingsAddress() {

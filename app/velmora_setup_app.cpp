@@ -9,6 +9,7 @@
 #include "log/trace_log.h"
 #include "sys/module_info.h"
 #include "sys/os_version.h"
+#include "sys/path_text.h"
 #include "ui/setup_dlg.h"
 
 CVelmora_SetupApp theApp;

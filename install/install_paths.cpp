@@ -2,16 +2,13 @@
 
 #include <windows.h>
 
+#include "sys/path_text.h"
+
 namespace {
 
 constexpr DWORD kTempPathBuffer = 260;
 
 }  // namespace
-
-std::wstring TrimTrailingBackslashes(const std::wstring& path) {
-    size_t end = path.find_last_not_of(L'\\');
-    return end == std::wstring::npos ? std::wstring() : path.substr(0, end + 1);
-}
 
 std::wstring GetTempDirectory() {
     wchar_t buffer[kTempPathBuffer] = {};

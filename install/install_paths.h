@@ -4,9 +4,6 @@
 
 // Paths the installation steps lay out.
 
-// The text without any backslash at its end ("C:\Temp\\" gives "C:\Temp").
-std::wstring TrimTrailingBackslashes(const std::wstring& path);
-
 // The user's temporary directory (GetTempPathW, 260 characters) with no separator at its end;
 // empty when the platform gives none.
 std::wstring GetTempDirectory();

@@ -1,30 +1,12 @@
 #include "install/reg_dword_value.h"
 
-namespace {
-
-std::wstring WithoutLeadingBackslashes(const std::wstring& text) {
-    size_t start = text.find_first_not_of(L'\\');
-    return start == std::wstring::npos ? std::wstring() : text.substr(start);
-}
-
-std::wstring WithoutTrailingBackslashes(const std::wstring& text) {
-    size_t end = text.find_last_not_of(L'\\');
-    return end == std::wstring::npos ? std::wstring() : text.substr(0, end + 1);
-}
-
-}  // namespace
+#include "sys/path_text.h"
 
 void SplitRegValuePath(const std::wstring& fullPath, std::wstring& keyPath,
                        std::wstring& valueName) {
-    std::wstring path = WithoutLeadingBackslashes(fullPath);
-    size_t last = path.rfind(L'\\');
-    if (last == std::wstring::npos) {
-        keyPath.clear();
-        valueName = path;
-        return;
-    }
-    keyPath = WithoutTrailingBackslashes(path.substr(0, last));
-    valueName = path.substr(last + 1);
+    std::wstring path = TrimLeadingBackslashes(fullPath);
+    keyPath = TrimTrailingBackslashes(DirOfPath(path));
+    valueName = NameOfPath(path);
 }
 
 RegDwordValue::RegDwordValue(const std::wstring& fullPath, DWORD defaultValue, bool force,

@@ -10,11 +10,11 @@
 #include "install/server_urls.h"
 #include "install/service_descriptor.h"
 #include "install/site_name.h"
+#include "install/traced_file_access.h"
 #include "install/url_down_callback.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
 #include "res/resource.h"
-#include "sys/file_access.h"
 #include "sys/lazy_api.h"
 #include "sys/os_version.h"
 

@@ -2,13 +2,13 @@
 
 #include <windows.h>
 #include <share.h>
-#include <climits>
 #include <cstdio>
 #include <vector>
 
 #include "log/func_trace.h"
 #include "log/trace_log.h"
 #include "sys/scoped_handle.h"
+#include "sys/text_convert.h"
 
 namespace {
 
@@ -16,17 +16,7 @@ constexpr size_t kReadChunk = 64 * 1024;
 
 }  // namespace
 
-std::wstring Utf8ToWide(const std::string& text) {
-    // A 32-bit process cannot hold a name of more than INT_MAX bytes; the bound only keeps
-    // the conversion's length argument honest.
-    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return std::wstring();
-    int length = static_cast<int>(text.size());
-    int wideLength = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-    if (wideLength <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &wide[0], wideLength);
-    return wide;
-}
+std::wstring Utf8ToWide(const std::string& text) { return CodePageToWide(CP_UTF8, text); }
 
 bool ReadSiteName(FuncTrace& scope, const std::wstring& path, std::wstring& siteName) {
     ScopedCFile file(_wfsopen(path.c_str(), L"rb", _SH_DENYNO));

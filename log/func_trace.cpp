@@ -4,19 +4,19 @@
 #include <iostream>
 
 #include "log/trace_format.h"
-#include "log/trace_log.h"
+#include "log/trace_sink.h"
 
 FuncTrace::FuncTrace(const char* funcName)
-    : std::basic_ostream<char>(g_traceMode != TraceOff ? std::cout.rdbuf() : nullptr) {
+    : std::basic_ostream<char>(CurrentTraceMode() != TraceOff ? std::cout.rdbuf() : nullptr) {
     // The name is only ever written into lines: with tracing off it is not even copied.
-    if (g_traceMode == TraceOff) return;
+    if (CurrentTraceMode() == TraceOff) return;
     m_funcName = funcName;
     setlocale(LC_ALL, "Korean");
     WriteScopeLine(kScopeEntryMarker);
 }
 
 FuncTrace::~FuncTrace() {
-    if (g_traceMode == TraceOff) return;
+    if (CurrentTraceMode() == TraceOff) return;
     try {
         WriteScopeLine(kScopeExitMarker);
     } catch (...) {

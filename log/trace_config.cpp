@@ -2,8 +2,9 @@
 
 #include <windows.h>
 
-#include "log/trace_log.h"
+#include "log/trace_sink.h"
 #include "sys/file_access.h"
+#include "sys/path_text.h"
 #include "sys/scoped_handle.h"
 
 namespace {
@@ -49,40 +50,24 @@ std::wstring GetTraceProgramPath() {
     return std::wstring(longPath);
 }
 
-void InitTraceLog() {
+TraceSinkSettings ReadTraceSettings() {
     std::wstring programPath = GetTraceProgramPath();
-    size_t slash = programPath.rfind(L'\\');
-    std::wstring programDir =
-        slash == std::wstring::npos ? std::wstring() : programPath.substr(0, slash);
-    g_traceModuleName = slash == std::wstring::npos ? programPath : programPath.substr(slash + 1);
-
-    g_traceMode = ReadTraceModeValue(g_traceModuleName + L".log");
-    g_traceLogPath = ReadTraceText(g_traceModuleName + L".log.path");
-    if (g_traceLogPath.empty()) {
-        std::wstring name = ReadTraceText(g_traceModuleName + L".log.name");
-        if (!name.empty()) g_traceLogPath = programDir + L"\\" + name;
+    TraceSinkSettings settings;
+    settings.moduleName = NameOfPath(programPath);
+    settings.mode = ReadTraceModeValue(settings.moduleName + L".log");
+    settings.logPath = ReadTraceText(settings.moduleName + L".log.path");
+    if (settings.logPath.empty()) {
+        std::wstring name = ReadTraceText(settings.moduleName + L".log.name");
+        if (!name.empty()) settings.logPath = DirOfPath(programPath) + L"\\" + name;
     }
-    if (g_traceLogPath.empty()) g_traceLogPath = programPath + L".log";
+    if (settings.logPath.empty()) settings.logPath = programPath + L".log";
+    return settings;
+}
 
-    switch (g_traceMode) {
-        case TraceConsole:
-            AllocConsole();
-            OpenTraceSink();
-            break;
-        case TraceFile:
-            OpenTraceSink();
-            break;
-        case TraceFileAppend:
-            if (OpenTraceSink()) {
-                fclose(g_traceFile);
-                g_traceFile = nullptr;
-            }
-            break;
-        default:
-            break;
-    }
-
-    if (!g_traceLogPath.empty() &&
-        GetFileAttributesW(g_traceLogPath.c_str()) != INVALID_FILE_ATTRIBUTES)
-        GrantUsersFileAccess(g_traceLogPath.c_str());
+void InitTraceLog() {
+    TraceSinkSettings settings = ReadTraceSettings();
+    StartTraceSink(settings);
+    if (!settings.logPath.empty() &&
+        GetFileAttributesW(settings.logPath.c_str()) != INVALID_FILE_ATTRIBUTES)
+        GrantUsersFileAccess(settings.logPath.c_str());
 }

@@ -1,7 +1,5 @@
 #include "sys/file_access.h"
 
-#include "log/func_trace.h"
-
 namespace {
 
 constexpr DWORD kUsersAccessMask = 0xF0000000;  // GENERIC_READ|WRITE|EXECUTE|ALL
@@ -67,9 +65,4 @@ bool GrantUsersFileAccess(const wchar_t* path) {
     if (!SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(newDacl.data()), TRUE))
         return false;
     return SetFileSecurityW(path, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
-}
-
-bool AddFileAccessAllowedRights(const wchar_t* path) {
-    FuncTrace scope("AddFileAccessAllowedRights");
-    return GrantUsersFileAccess(path);
 }

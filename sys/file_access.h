@@ -4,11 +4,8 @@
 #include <vector>
 
 // Opens a file or directory to the local "Users" group: full access, inherited below a
-// directory, as a new first entry in front of all existing entries of its DACL.
-bool AddFileAccessAllowedRights(const wchar_t* path);
-
-// The same grant without a trace scope, for the log configuration, which runs before
-// tracing is set up.
+// directory, as a new first entry in front of all existing entries of its DACL. Writes no
+// trace lines, so the log configuration can use it before tracing is set up.
 bool GrantUsersFileAccess(const wchar_t* path);
 
 // Builds the new list: the Users entry first, then every entry of oldDacl in its order.

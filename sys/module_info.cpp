@@ -4,6 +4,8 @@
 #include <cwchar>
 #include <vector>
 
+#include "sys/path_text.h"
+
 std::wstring GetModulePath() {
     // Windows XP fills a too small buffer without a terminating zero; counting the length the
     // call reports gives every system the same 259 characters of a longer path.
@@ -13,25 +15,9 @@ std::wstring GetModulePath() {
     return std::wstring(path, wcsnlen(path, length));
 }
 
-std::wstring DirOfPath(const std::wstring& path) {
-    size_t slash = path.rfind(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-std::wstring NameOfPath(const std::wstring& path) {
-    size_t slash = path.rfind(L'\\');
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 std::wstring GetModuleDir() { return DirOfPath(GetModulePath()); }
 
 std::wstring GetModuleName() { return NameOfPath(GetModulePath()); }
-
-std::wstring BaseNameOfPath(const std::wstring& path) {
-    std::wstring name = NameOfPath(path);
-    size_t dot = name.rfind(L'.');
-    return dot == std::wstring::npos ? std::wstring() : name.substr(0, dot);
-}
 
 std::wstring GetFileVersionString(const wchar_t* path) {
     if (path == nullptr) return std::wstring();

@@ -12,6 +12,7 @@
 #include "res/resource.h"
 #include "sys/lazy_api.h"
 #include "sys/module_info.h"
+#include "sys/path_text.h"
 #include "ui/about_dlg.h"
 #include "ui/page_header.h"
 
@@ -37,11 +38,7 @@ std::wstring WindowText(HWND window) {
 }
 
 // The caption of the program's message boxes: its file name without the extension.
-std::wstring ApplicationName() {
-    std::wstring name = GetModuleName();
-    size_t dot = name.rfind(L'.');
-    return dot == std::wstring::npos ? name : name.substr(0, dot);
-}
+std::wstring ApplicationName() { return NameWithoutExtension(GetModuleName()); }
 
 }  // namespace
 

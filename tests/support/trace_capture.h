@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "log/trace_log.h"
+#include "log/trace_test_hook.h"
 
 // While a capture holds standard output the runner's own report is lost, so failures are
 // echoed to standard error as well.
@@ -41,19 +41,12 @@ class TraceCapture {
         m_path = file;
         fflush(stdout);
         m_savedStdout = _dup(_fileno(stdout));
-        g_traceLogPath = m_path;
-        g_traceMode = TraceFileAppend;
-        if (OpenTraceSink()) {
-            fclose(g_traceFile);
-            g_traceFile = nullptr;
-        }
+        ReplaceTraceSinkForTesting(
+            TraceSinkSettings{TraceFileAppend, m_path, L"trace_capture.exe"});
     }
 
     ~TraceCapture() {
-        g_traceMode = TraceOff;
-        if (g_traceFile != nullptr) fclose(g_traceFile);
-        g_traceFile = nullptr;
-        g_traceLogPath.clear();
+        ReplaceTraceSinkForTesting(TraceSinkSettings());
         // stdout was closed after the last line: reopen it on a placeholder, then point its
         // descriptor back at the runner's output.
         _wfreopen(L"NUL", L"w", stdout);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "install/traced_file_access.h"
 #include "sys/file_access.h"
 #include "tests/support/trace_files.h"
 

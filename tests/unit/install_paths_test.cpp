@@ -4,6 +4,7 @@
 #include <string>
 
 #include "install/install_paths.h"
+#include "sys/path_text.h"
 
 namespace {
 

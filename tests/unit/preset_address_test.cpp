@@ -5,7 +5,7 @@
 #include "app/module_name_address.h"
 #include "app/preset_split.h"
 #include "tests/support/child_process.h"
-#include "sys/module_info.h"
+#include "sys/path_text.h"
 #include "tools/stamp/stamp_image.h"
 
 namespace {

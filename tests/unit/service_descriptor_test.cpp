@@ -7,7 +7,7 @@
 
 #include "install/service_descriptor.h"
 #include "log/func_trace.h"
-#include "log/trace_log.h"
+#include "log/trace_test_hook.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -19,17 +19,17 @@ using testfiles::ScratchDir;
 // back at the end.
 class TraceIntoFile {
   public:
-    explicit TraceIntoFile(const std::wstring& path)
-        : m_savedMode(g_traceMode), m_savedPath(g_traceLogPath) {
+    explicit TraceIntoFile(const std::wstring& path) {
         fflush(stdout);
         m_savedStdout = _dup(_fileno(stdout));
         DeleteFileW(path.c_str());
-        g_traceLogPath = path;
-        g_traceMode = TraceFileAppend;
+        TraceSinkSettings settings;
+        settings.mode = TraceFileAppend;
+        settings.logPath = path;
+        m_saved = ReplaceTraceSinkForTesting(settings);
     }
     ~TraceIntoFile() {
-        g_traceMode = m_savedMode;
-        g_traceLogPath = m_savedPath;
+        ReplaceTraceSinkForTesting(m_saved);
         if (m_savedStdout >= 0 && _wfreopen(L"NUL", L"w", stdout) != nullptr) {
             _dup2(m_savedStdout, _fileno(stdout));
         }
@@ -39,8 +39,7 @@ class TraceIntoFile {
     TraceIntoFile& operator=(const TraceIntoFile&) = delete;
 
   private:
-    DWORD m_savedMode;
-    std::wstring m_savedPath;
+    TraceSinkSettings m_saved;
     int m_savedStdout;
 };
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "log/trace_format.h"
-#include "log/trace_log.h"
+#include "log/trace_test_hook.h"
 
 // Switches the trace log of the test process into a file for one test and gives its lines
 // back; afterwards standard output is the test runner's again and tracing is off. What the
@@ -20,17 +20,13 @@ class TraceCapture {
     explicit TraceCapture(const std::wstring& logPath) : m_logPath(logPath) {
         fflush(stdout);
         m_savedStdout = _dup(_fileno(stdout));
-        g_traceLogPath = logPath;
-        g_traceModuleName = L"trace_capture.exe";
-        g_traceMode = TraceFile;
-        OpenTraceSink();
+        ReplaceTraceSinkForTesting(TraceSinkSettings{TraceFile, logPath, L"trace_capture.exe"});
     }
     ~TraceCapture() {
         std::string text = Text();
-        g_traceMode = TraceOff;
+        ReplaceTraceSinkForTesting(TraceSinkSettings());
         _dup2(m_savedStdout, _fileno(stdout));
         _close(m_savedStdout);
-        g_traceFile = nullptr;
         DeleteFileW(m_logPath.c_str());
         std::istringstream lines(text);
         std::string line;

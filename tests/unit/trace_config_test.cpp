@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "log/trace_log.h"
+#include "log/trace_sink.h"
 #include "tests/support/trace_files.h"
 
 using namespace trace_test;

@@ -11,6 +11,7 @@
 
 #include "log/func_trace.h"
 #include "log/trace_log.h"
+#include "log/trace_test_hook.h"
 #include "tests/support/trace_files.h"
 
 using namespace trace_test;
@@ -243,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The cases below run in this process with tracing off: nothing of the log may touch stdout.
 
 TEST(TraceOff, ScopeWritesNothingAndTakesNoLock) {
-    ASSERT_EQ(g_traceMode, static_cast<DWORD>(TraceOff));
+    ASSERT_EQ(CurrentTraceMode(), static_cast<DWORD>(TraceOff));
     std::string localeBefore = setlocale(LC_ALL, nullptr);
     // Another thread holds the lock for the whole scope: a writer that took it would hang.
     HANDLE taken = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -266,27 +267,22 @@ TEST(TraceOff, ScopeWritesNothingAndTakesNoLock) {
     SetEvent(release);
     holder.join();
     EXPECT_EQ(localeBefore, setlocale(LC_ALL, nullptr));
-    EXPECT_EQ(g_traceFile, nullptr);
 }
 
 TEST(TraceOff, OpenTraceSinkWithoutPathOpensNothingInAnyMode) {
     TempDir dir;
     for (DWORD mode : {0u, 1u, 2u, 3u, 7u}) {
-        g_traceMode = mode;
-        g_traceLogPath.clear();
+        ReplaceTraceSinkForTesting(TraceSinkSettings{mode, L"", L"trace_log_test.exe"});
         EXPECT_FALSE(OpenTraceSink()) << mode;
-        EXPECT_EQ(g_traceFile, nullptr) << mode;
     }
     // With a path, modes 0 and 7 still open nothing and create no file.
+    const std::wstring never = dir.File(L"never.log");
     for (DWORD mode : {0u, 7u}) {
-        g_traceMode = mode;
-        g_traceLogPath = dir.File(L"never.log");
+        ReplaceTraceSinkForTesting(TraceSinkSettings{mode, never, L"trace_log_test.exe"});
         EXPECT_FALSE(OpenTraceSink()) << mode;
-        EXPECT_EQ(g_traceFile, nullptr) << mode;
-        EXPECT_FALSE(Exists(g_traceLogPath)) << mode;
+        EXPECT_FALSE(Exists(never)) << mode;
     }
-    g_traceMode = TraceOff;
-    g_traceLogPath.clear();
+    ReplaceTraceSinkForTesting(TraceSinkSettings());
 }
 
 }  // namespace

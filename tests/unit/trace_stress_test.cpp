@@ -10,7 +10,7 @@
 #include <map>
 #include <string>
 
-#include "log/trace_log.h"
+#include "log/trace_sink.h"
 #include "sys/scoped_handle.h"
 #include "tests/support/trace_files.h"
 

@@ -13,6 +13,7 @@
 #include "log/func_trace.h"
 #include "log/trace_format.h"
 #include "log/trace_log.h"
+#include "log/trace_test_hook.h"
 
 namespace {
 
@@ -65,19 +66,14 @@ double LinesPerSecondOnThreads(int linesPerThread, Writer writer) {
 }
 
 // Sets the log up as its configuration does for this mode, without the registry.
-void SwitchTraceLog(DWORD mode) {
-    g_traceMode = mode;
-    OpenTraceSink();
-    if (mode == TraceFileAppend && g_traceFile != nullptr) {
-        fclose(g_traceFile);
-        g_traceFile = nullptr;
-    }
+void SwitchTraceLog(DWORD mode, const std::wstring& logPath) {
+    ReplaceTraceSinkForTesting(TraceSinkSettings{mode, logPath, kModuleName});
 }
 
-double TraceLinesPerSecond(DWORD mode, int linesPerThread) {
-    SwitchTraceLog(mode);
+double TraceLinesPerSecond(DWORD mode, const std::wstring& logPath, int linesPerThread) {
+    SwitchTraceLog(mode, logPath);
     double rate = LinesPerSecondOnThreads(linesPerThread, WriteTraceLines);
-    g_traceMode = TraceOff;
+    SwitchTraceLog(TraceOff, logPath);
     return rate;
 }
 
@@ -92,7 +88,6 @@ double PlainLinesPerSecond(const std::wstring& path) {
 }
 
 double NanosecondsPerScopeOff() {
-    g_traceMode = TraceOff;
     Stopwatch watch;
     for (int i = 0; i < kScopesOff; ++i) FuncTrace scope("VLDownloadDlg::URLDownloadToFileOnHttps");
     return watch.Seconds() * 1e9 / kScopesOff;
@@ -111,15 +106,16 @@ int wmain(int argc, wchar_t** argv) {
         fwprintf(stderr, L"usage: trace_bench LOG_PATH\n");
         return 2;
     }
-    g_traceModuleName = kModuleName;
-    g_traceLogPath = argv[1];
+    const std::wstring logPath = argv[1];
+    // The plain loop's header carries the same module name as the trace lines.
+    SwitchTraceLog(TraceOff, logPath);
 
     // Tracing runs in the locale its first scope sets ("Korean"); the plain loop converts its
     // wide text in that same locale, so both pay for the same conversion.
     setlocale(LC_ALL, "Korean");
-    double plain = PlainLinesPerSecond(g_traceLogPath);
-    double file = TraceLinesPerSecond(TraceFile, kFileLinesPerThread);
-    double append = TraceLinesPerSecond(TraceFileAppend, kAppendLinesPerThread);
+    double plain = PlainLinesPerSecond(logPath);
+    double file = TraceLinesPerSecond(TraceFile, logPath, kFileLinesPerThread);
+    double append = TraceLinesPerSecond(TraceFileAppend, logPath, kAppendLinesPerThread);
     double scopeOff = NanosecondsPerScopeOff();
     double bareStream = NanosecondsPerBareStream();
 

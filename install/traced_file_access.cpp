@@ -1,0 +1,9 @@
+#include "install/traced_file_access.h"
+
+#include "log/func_trace.h"
+#include "sys/file_access.h"
+
+bool AddFileAccessAllowedRights(const wchar_t* path) {
+    FuncTrace scope("AddFileAccessAllowedRights");
+    return GrantUsersFileAccess(path);
+}

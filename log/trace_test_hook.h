@@ -1,0 +1,13 @@
+#pragma once
+
+#include "log/trace_sink.h"
+
+// For the tests and the bench only. The program sets its trace log up once, through
+// InitTraceLog, and never touches the sink again; a test that writes lines into a file of its
+// choosing, or switches tracing off again, comes through here.
+//
+// Puts the sink into the state StartTraceSink leaves for these settings, without the registry
+// and without allocating a console, and gives back the settings it replaced, so that a test
+// can restore them. The stream the sink held is let go without closing it: it is standard
+// output, which the caller restores or the next opening reopens.
+TraceSinkSettings ReplaceTraceSinkForTesting(const TraceSinkSettings& settings);
