@@ -65,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
 
+    Require(!stamp::HasAuthenticodeSignature(before), "stamped a signed image");
     size_t buffer = 0;
     Require(stamp::LocateBuffer(before, buffer) == stamp::StampResult::Stamped,
             "stamped an image without an unstamped buffer");

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/unattended_setup.h"
 #include "tools/stamp/stamp_image.h"
 
 namespace {
@@ -128,6 +129,41 @@ TEST(StampImage, BuiltProgramCarriesTheWholeBuffer) {
     EXPECT_EQ(BufferText(image, buffer + 2), std::u16string(velmora_stamp::kMarker));
 }
 
+// The built program with its certificate-table entry (address, size) set as a signer sets it.
+std::vector<unsigned char> WithCertificateTable(unsigned long address, unsigned long size) {
+    std::vector<unsigned char> image = AsBytes(ReadWholeFile(DistPath(L"Velmora_Setup.exe")));
+    size_t entry = velmora_stamp::ReadLong(image, 0x3C) + 4 + 20 + 96 + 4 * 8;
+    for (int i = 0; i < 4; ++i) {
+        image[entry + i] = static_cast<unsigned char>(address >> (8 * i));
+        image[entry + 4 + i] = static_cast<unsigned char>(size >> (8 * i));
+    }
+    return image;
+}
+
+TEST(StampImage, SignedProgramIsRefused) {
+    std::vector<unsigned char> truncated = WithCertificateTable(0x1000, 0x800);
+    truncated.resize(velmora_stamp::ReadLong(truncated, 0x3C) + 100);
+    struct Case {
+        const char* what;
+        std::vector<unsigned char> image;
+        StampResult result;
+    };
+    const Case cases[] = {
+        {"as built", WithCertificateTable(0, 0), StampResult::Stamped},
+        {"certificate table in use", WithCertificateTable(0x1000, 0x800), StampResult::Signed},
+        {"only its size set", WithCertificateTable(0, 0x800), StampResult::Signed},
+        {"headers cut short", truncated, StampResult::MarkerMissing},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<unsigned char> image = c.image;
+        EXPECT_EQ(velmora_stamp::StampImage(image, "files.example.com"), c.result);
+        if (c.result != StampResult::Stamped) {
+            EXPECT_EQ(image, c.image);
+        }
+    }
+}
+
 TEST(StampTool, RefusesWithoutWritingAndNeverTouchesTheInput) {
     TempFolder folder(L"stamp_tool");
     std::wstring tool = DistPath(L"velmora-stamp.exe");
@@ -148,6 +184,9 @@ TEST(StampTool, RefusesWithoutWritingAndNeverTouchesTheInput) {
     EXPECT_TRUE(std::equal(before.begin() + bufferEnd, before.end(), after.begin() + bufferEnd));
     std::wstring noMarker = folder.File(L"plain.exe");
     ASSERT_TRUE(CopyProgram(DistPath(L"velmora-stamp.exe"), noMarker));
+    std::vector<unsigned char> signedImage = WithCertificateTable(0x1000, 0x800);
+    std::wstring signedIn = folder.File(L"signed.exe");
+    ASSERT_TRUE(WriteWholeFile(signedIn, std::string(signedImage.begin(), signedImage.end())));
 
     struct Case {
         std::wstring input;
@@ -161,6 +200,7 @@ TEST(StampTool, RefusesWithoutWritingAndNeverTouchesTheInput) {
         {in, std::wstring(velmora_stamp::kMaxAddressUnits + 1, L'a'), 1},
         {stamped, L"other.example.com", 1},
         {noMarker, L"files.example.com", 1},
+        {signedIn, L"files.example.com", 1},
         {folder.File(L"missing.exe"), L"files.example.com", 3},
     };
     for (const Case& c : cases) {
@@ -190,4 +230,26 @@ TEST(StampTool, StampedCopyStartsInAutomaticModeWithTheAddress) {
     std::wstring report = folder.File(L"report.txt");
     ASSERT_EQ(RunToEnd(out, Quoted(report)), 0);
     EXPECT_EQ(ReadWholeFile(report), "text=files.example.com:8443\nhttps=0\nautomatic=1\n");
+}
+
+// A stamped copy signed afterwards, as tests/signed_copy_test.sh hands it over: the stamping
+// tool refuses it, and it still runs the whole setup unattended.
+TEST(SignedCopy, CannotBeStampedAgainAndSetsUpUnattended) {
+    std::wstring signedCopy = fixture::EnvironmentValue(L"VELMORA_SIGNED_COPY_W");
+    if (signedCopy.empty()) GTEST_SKIP() << "the ctest entry stamp_signed_copy signs the copy";
+    const std::string original = ReadWholeFile(signedCopy);
+    ASSERT_TRUE(velmora_stamp::HasAuthenticodeSignature(AsBytes(original)));
+
+    TempFolder folder(L"stamp_signed");
+    std::wstring out = folder.File(L"out.exe");
+    EXPECT_EQ(RunToEnd(DistPath(L"velmora-stamp.exe"),
+                       Quoted(signedCopy) + L" " + Quoted(out) + L" files.example.com"),
+              1);
+    EXPECT_EQ(GetFileAttributesW(out.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadWholeFile(signedCopy), original);
+
+    int port = _wtoi(fixture::EnvironmentValue(L"VELMORA_HTTP_PORT").c_str());
+    ASSERT_GT(port, 0);
+    unattended::PublishFakeService(fixture::EnvironmentValue(L"VELMORA_SERVER_ROOT_W"));
+    unattended::ExpectCompletes(signedCopy, L"Velmora_Setup_Sales.exe", "http", port);
 }

@@ -26,6 +26,7 @@ constexpr std::size_t kMaxAddressUnits = kBufferUnits - 2 - kMarkerUnits;
 
 enum class StampResult {
     Stamped,
+    Signed,
     MarkerMissing,
     MarkerNotUnique,
     BufferDamaged,
@@ -39,6 +40,9 @@ inline const char* DescribeStampResult(StampResult result) {
     switch (result) {
         case StampResult::Stamped:
             return "stamped";
+        case StampResult::Signed:
+            return "the input file carries an Authenticode signature, which stamping would "
+                   "break; stamp the unsigned build, then sign the stamped copy";
         case StampResult::MarkerMissing:
             return "no stamp buffer found: the marker is not in the input file";
         case StampResult::MarkerNotUnique:
@@ -93,6 +97,34 @@ inline void WriteUnit(std::vector<unsigned char>& image, std::size_t offset, cha
     image[offset + 1] = static_cast<unsigned char>(unit >> 8);
 }
 
+inline unsigned long ReadLong(const std::vector<unsigned char>& image, std::size_t offset) {
+    return static_cast<unsigned long>(image[offset]) |
+           (static_cast<unsigned long>(image[offset + 1]) << 8) |
+           (static_cast<unsigned long>(image[offset + 2]) << 16) |
+           (static_cast<unsigned long>(image[offset + 3]) << 24);
+}
+
+// Whether image is a PE file whose certificate table (the optional header's security data
+// directory) is in use. Anything that is not a whole PE header counts as unsigned.
+inline bool HasAuthenticodeSignature(const std::vector<unsigned char>& image) {
+    constexpr std::size_t kNewHeaderPointer = 0x3C;
+    constexpr std::size_t kFileHeaderSize = 20;
+    constexpr std::size_t kSecurityEntry = 4;
+    if (image.size() < kNewHeaderPointer + 4 || image[0] != 'M' || image[1] != 'Z') return false;
+    std::size_t pe = ReadLong(image, kNewHeaderPointer);
+    if (pe > image.size() || image.size() - pe < 4 + kFileHeaderSize + 2) return false;
+    if (ReadLong(image, pe) != 0x00004550) return false;  // "PE\0\0"
+    std::size_t optional = pe + 4 + kFileHeaderSize;
+    std::size_t optionalSize = ReadUnit(image, pe + 4 + 16);
+    unsigned magic = ReadUnit(image, optional);
+    std::size_t countAt = magic == 0x10B ? 92 : magic == 0x20B ? 108 : 0;
+    if (countAt == 0) return false;
+    std::size_t entryAt = countAt + 4 + kSecurityEntry * 8;
+    if (optionalSize < entryAt + 8 || image.size() - optional < entryAt + 8) return false;
+    if (ReadLong(image, optional + countAt) <= kSecurityEntry) return false;
+    return ReadLong(image, optional + entryAt) != 0 || ReadLong(image, optional + entryAt + 4) != 0;
+}
+
 // Byte offsets of every occurrence of the marker, its NUL included, as UTF-16LE.
 inline std::vector<std::size_t> FindMarker(const std::vector<unsigned char>& image) {
     std::vector<unsigned char> pattern;
@@ -129,6 +161,7 @@ inline StampResult LocateBuffer(const std::vector<unsigned char>& image, std::si
 inline StampResult StampImage(std::vector<unsigned char>& image, const std::string& address) {
     StampResult check = CheckAddress(address);
     if (check != StampResult::Stamped) return check;
+    if (HasAuthenticodeSignature(image)) return StampResult::Signed;
     std::size_t buffer = 0;
     StampResult located = LocateBuffer(image, buffer);
     if (located != StampResult::Stamped) return located;

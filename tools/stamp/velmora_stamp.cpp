@@ -1,6 +1,7 @@
 // velmora-stamp IN.exe OUT.exe ADDRESS: makes a copy of a Velmora_Setup build that starts in
 // automatic mode with ADDRESS (host or host:port, http). IN is only read; on any refusal
-// nothing is written.
+// nothing is written. A signed IN is refused: the stamp changes signed bytes, so copies are
+// stamped first and signed afterwards.
 
 #include <cstdio>
 #include <filesystem>
