@@ -14,6 +14,8 @@
 
 CVelmora_SetupApp theApp;
 
+WizardState& TheWizardState() { return theApp; }
+
 BOOL CVelmora_SetupApp::InitInstance() {
     InitTraceLog();
     FuncTrace scope("CVelmora_SetupApp::InitInstance");

@@ -4,14 +4,10 @@
 
 #include "sys/lazy_api.h"
 #include "sys/module_info.h"
-
-std::wstring AgentNameOfProgram(const std::wstring& fileName) {
-    size_t dot = fileName.rfind(L'.');
-    return dot == std::wstring::npos ? fileName : fileName.substr(0, dot);
-}
+#include "sys/path_text.h"
 
 HINTERNET OpenInternetSession() {
-    std::wstring agent = AgentNameOfProgram(GetModuleName());
+    std::wstring agent = NameWithoutExtension(GetModuleName());
     return LazyApi::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
 }
 

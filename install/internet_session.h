@@ -24,10 +24,8 @@ constexpr DWORD kOpenFlagsHttps =
 constexpr DWORD kOpenFlagsHttp = INTERNET_FLAG_TRANSFER_ASCII;
 constexpr DWORD_PTR kInternetContext = 1;
 
-// The User-Agent: a program file name without its extension.
-std::wstring AgentNameOfProgram(const std::wstring& fileName);
-
-// A session with the system's proxy settings, synchronous, named after the running program.
+// A session with the system's proxy settings, synchronous; its User-Agent is the running
+// program's file name without its extension.
 HINTERNET OpenInternetSession();
 
 // True for the URLs whose open yields something other than an HTTP request (ftp, gopher, a

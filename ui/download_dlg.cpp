@@ -4,8 +4,7 @@
 #include <system_error>
 #include <thread>
 
-#include "app/message_text.h"
-#include "app/velmora_setup_app.h"
+#include "ui/message_text.h"
 #include "install/https_download.h"
 #include "install/install_steps.h"
 #include "install/web_file_size.h"
@@ -14,6 +13,7 @@
 #include "res/resource.h"
 #include "sys/com_apartment.h"
 #include "ui/page_header.h"
+#include "ui/wizard_state.h"
 
 namespace {
 
@@ -90,11 +90,11 @@ void VLDownloadDlg::LeavePage(UINT notifyCode) {
 // moment Cancel, the close box and the page's buttons can no longer end the wizard and free
 // the page the worker is about to use.
 void VLDownloadDlg::StartInstallWorker() {
-    theApp.m_bInstalling = 1;
+    TheWizardState().m_bInstalling = 1;
     try {
         std::thread(InstallThreadProc, this).detach();
     } catch (const std::system_error&) {
-        theApp.m_bInstalling = 0;
+        TheWizardState().m_bInstalling = 0;
         FuncTrace scope("VLDownloadDlg::InstallThreadProc");
         TraceMsg(scope, "Install thread create fail___");
         ShowStepsDone(m_hWnd);
@@ -110,7 +110,7 @@ void VLDownloadDlg::InstallThreadProc(VLDownloadDlg* page) {
         ComApartment com;
         if (page->InstallActiveX(page->m_strServerURL.c_str()) != -1) page->RunQLUpdate();
     }
-    theApp.m_bInstalling = 0;
+    TheWizardState().m_bInstalling = 0;
     // From here on only the window handle is used: once the flag is down the wizard may end
     // and take the page object with it.
     ShowStepsDone(window);
@@ -122,11 +122,12 @@ void VLDownloadDlg::ShowStepsDone(HWND window) {
     EnableWindow(next, TRUE);
     // The page's own thread moves the focus, so that Enter finishes.
     SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
-    if (theApp.m_bAutoSetup) SendMessageW(window, kStartAutoFinishMessage, 0, 0);
+    if (TheWizardState().m_bAutoSetup) SendMessageW(window, kStartAutoFinishMessage, 0, 0);
 }
 
 int VLDownloadDlg::InstallActiveX(const wchar_t* host) {
-    return ::InstallActiveX(host, m_nServerPort, m_bHttps, theApp.m_bAutoSetup != 0, *this);
+    return ::InstallActiveX(host, m_nServerPort, m_bHttps, TheWizardState().m_bAutoSetup != 0,
+                            *this);
 }
 
 int VLDownloadDlg::RunQLUpdate() {

@@ -3,9 +3,8 @@
 #include <cwchar>
 #include <cwctype>
 
-#include "app/message_text.h"
-#include "app/preset_split.h"
-#include "app/velmora_setup_app.h"
+#include "ui/message_text.h"
+#include "ui/preset_split.h"
 #include "install/server_urls.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
@@ -15,6 +14,7 @@
 #include "sys/path_text.h"
 #include "ui/about_dlg.h"
 #include "ui/page_header.h"
+#include "ui/wizard_state.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ BOOL CVelmora_SetupDlg::OnInitDialog() {
 
     InitPageControls();
 
-    if (theApp.m_bAutoSetup) {
+    if (TheWizardState().m_bAutoSetup) {
         EnableWindow(GetDlgItem(IDC_NEXT), FALSE);
         EnableWindow(GetDlgItem(IDCANCEL), FALSE);
         SetTimer(m_hWnd, kAutoNextTimer, kAutoNextDelayMs, nullptr);
@@ -161,7 +161,7 @@ bool CVelmora_SetupDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, IN
                 return true;
             }
             // Closing is refused while the installation runs.
-            return command == SC_CLOSE && theApp.m_bInstalling;
+            return command == SC_CLOSE && TheWizardState().m_bInstalling;
         }
         case WM_PAINT:
             OnPaint();
@@ -227,7 +227,7 @@ void CVelmora_SetupDlg::OnBnClickedScheme(int controlId) {
 
 void CVelmora_SetupDlg::OnBnClickedNext() {
     FuncTrace scope("CVelmora_SetupDlg::OnBnClickedNext");
-    if (!theApp.m_bAutoSetup && !IsWindowEnabled(GetDlgItem(IDC_NEXT))) return;
+    if (!TheWizardState().m_bAutoSetup && !IsWindowEnabled(GetDlgItem(IDC_NEXT))) return;
 
     std::wstring host = TrimWhiteSpace(WindowText(GetDlgItem(IDC_HOST)));
     int port = static_cast<int>(GetDlgItemInt(m_hWnd, IDC_PORT, nullptr, TRUE));
@@ -258,13 +258,13 @@ void CVelmora_SetupDlg::ReportUnreachableService() {
                 MB_OK | MB_ICONEXCLAMATION);
     // An unattended run whose check failed must still let the user retry or leave; the
     // preset address itself stays locked.
-    if (theApp.m_bAutoSetup) {
+    if (TheWizardState().m_bAutoSetup) {
         EnableWindow(GetDlgItem(IDC_NEXT), TRUE);
         EnableWindow(GetDlgItem(IDCANCEL), TRUE);
     }
 }
 
 void CVelmora_SetupDlg::OnCancel() {
-    if (theApp.m_bInstalling) return;
+    if (TheWizardState().m_bInstalling) return;
     EndDialog(IDCANCEL);
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/module_name_address.h"
-#include "app/preset_split.h"
+#include "ui/preset_split.h"
 #include "fuzz_text.h"
 
 using fuzztext::Require;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/module_name_address.h"
-#include "app/preset_split.h"
+#include "ui/preset_split.h"
 #include "install/service_descriptor.h"
 
 // Native checks of what depends on the platform's sizes (32-bit wchar_t, 64-bit long) and of

@@ -8,13 +8,6 @@
 
 namespace {
 
-TEST(DownloadRules, AgentIsTheProgramNameWithoutItsExtension) {
-    EXPECT_EQ(AgentNameOfProgram(L"Velmora_Setup.exe"), L"Velmora_Setup");
-    EXPECT_EQ(AgentNameOfProgram(L"Velmora_Setup_https_files.example.com_443.exe"),
-              L"Velmora_Setup_https_files.example.com_443");
-    EXPECT_EQ(AgentNameOfProgram(L"setup"), L"setup");
-}
-
 TEST(DownloadRules, OnlyOtherKnownSchemesOpenNoHttpRequest) {
     struct Case {
         const wchar_t* url;

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/message_text.h"
+#include "ui/message_text.h"
 #include "res/resource.h"
 #include "sys/scoped_handle.h"
 

@@ -32,10 +32,9 @@ TEST(ModuleInfo, PathPartsTable) {
 
 TEST(ModuleInfo, ModulePathIsThisTestProgram) {
     EXPECT_EQ(GetModuleName(), L"module_info_test.exe");
-    EXPECT_EQ(
-        _wcsicmp(GetModuleDir().c_str(), (std::wstring(VELMORA_BINARY_DIR_W) + L"\\tests").c_str()),
-        0)
-        << std::string(GetModuleDir().begin(), GetModuleDir().end());
+    const std::wstring dir = GetModuleDir();
+    EXPECT_EQ(_wcsicmp(dir.c_str(), (std::wstring(VELMORA_BINARY_DIR_W) + L"\\tests").c_str()), 0)
+        << std::string(dir.begin(), dir.end());
     EXPECT_EQ(GetModulePath(), GetModuleDir() + L"\\" + GetModuleName());
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/module_name_address.h"
-#include "app/preset_split.h"
+#include "ui/preset_split.h"
 #include "tests/support/child_process.h"
 #include "sys/path_text.h"
 #include "tools/stamp/stamp_image.h"

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "app/string_table.h"
+#include "ui/string_table.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/string_table.h"
+#include "ui/string_table.h"
 
 std::wstring StringTableEntry(const wchar_t* block, std::size_t blockChars, unsigned index) {
     std::size_t pos = 0;

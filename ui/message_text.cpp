@@ -1,6 +1,6 @@
-#include "app/message_text.h"
+#include "ui/message_text.h"
 
-#include "app/string_table.h"
+#include "ui/string_table.h"
 
 namespace {
 

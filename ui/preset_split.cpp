@@ -1,4 +1,4 @@
-#include "app/preset_split.h"
+#include "ui/preset_split.h"
 
 #include <algorithm>
 #include <climits>
