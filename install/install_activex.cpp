@@ -20,7 +20,7 @@ const char kInstallerFileNarrow[] = "Velmora ActiveX 7i_jp.exe";
 }  // namespace
 
 int InstallActiveX(const wchar_t* host, int port, int https, bool automatic,
-                   InstallDisplay& display) {
+                   InstallDisplay& display, bool* ran) {
     FuncTrace scope("VLDownloadDlg::InstallActiveX");
     if (host == nullptr) {
         TraceMsg(scope, "UpdateURL is null___");
@@ -53,10 +53,12 @@ int InstallActiveX(const wchar_t* host, int port, int https, bool automatic,
     }
 
     display.SetInfoText(IDS_LAUNCHER_INSTALLING);
+    bool started = false;
     if (downloaded) {
-        RunAndWait(scope, kInstallerFile, kInstallerFileNarrow,
-                   automatic ? L"/verysilent" : nullptr, tempDir);
+        started = RunAndWait(scope, kInstallerFile, kInstallerFileNarrow,
+                             automatic ? L"/verysilent" : nullptr, tempDir);
     }
     DeleteFileW(localPath.c_str());
+    if (ran != nullptr) *ran = started;
     return 0;
 }

@@ -8,7 +8,7 @@
 #include "sys/lazy_api.h"
 #include "sys/scoped_handle.h"
 
-void RunAndWait(FuncTrace& scope, const wchar_t* file, const char* fileForLog,
+bool RunAndWait(FuncTrace& scope, const wchar_t* file, const char* fileForLog,
                 const wchar_t* parameters, const std::wstring& directory) {
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);
@@ -18,10 +18,12 @@ void RunAndWait(FuncTrace& scope, const wchar_t* file, const char* fileForLog,
     info.lpParameters = parameters;
     info.lpDirectory = directory.c_str();
     info.nShow = SW_SHOW;
-    if (!LazyApi::ShellExecuteExW(&info)) return;
+    if (!LazyApi::ShellExecuteExW(&info)) return false;
     ScopedKernelHandle process(info.hProcess);
-    if (WaitForSingleObject(process.Get(), INFINITE) == WAIT_OBJECT_0)
+    if (WaitForSingleObject(process.Get(), INFINITE) == WAIT_OBJECT_0) {
         TraceMsg(scope, "%s run Success...", fileForLog);
-    else
-        TraceMsg(scope, "%s run Fail___", fileForLog);
+        return true;
+    }
+    TraceMsg(scope, "%s run Fail___", fileForLog);
+    return false;
 }

@@ -46,7 +46,7 @@ std::wstring ProgramFilesDirectory() {
 
 }  // namespace
 
-int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& display) {
+int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& display, bool* ran) {
     FuncTrace scope("VLDownloadDlg::RunQLUpdate");
     if (host.empty()) {
         TraceMsg(scope, "UpdateURL is empty___");
@@ -54,8 +54,7 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
     }
     StoreRegDword(HostValuePath(host, L"LANGUAGE"), 3);
 
-    std::wstring descriptorUrl =
-        PublishedFileURL(host, port, https, kServiceDescriptorPath);
+    std::wstring descriptorUrl = PublishedFileURL(host, port, https, kServiceDescriptorPath);
     TraceMsgW(scope, L"%s", descriptorUrl.c_str());
     std::wstring tempDir = GetTempDirectory();
     std::wstring descriptorPath = tempDir + L"\\" + kDescriptorFile;
@@ -116,6 +115,7 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
     }
 
     StoreRegDword(HostValuePath(host, L"PRODUCT"), 1);
-    RunAndWait(scope, kAgentFile, "QLUpdate.exe", L"-ou", siteDir);
+    bool started = RunAndWait(scope, kAgentFile, "QLUpdate.exe", L"-ou", siteDir);
+    if (ran != nullptr) *ran = started;
     return 0;
 }

@@ -91,6 +91,7 @@ void VLDownloadDlg::LeavePage(UINT notifyCode) {
 // the page the worker is about to use.
 void VLDownloadDlg::StartInstallWorker() {
     TheWizardState().m_bInstalling = 1;
+    TheWizardState().m_nSetupOutcome = SetupIncomplete;
     try {
         std::thread(InstallThreadProc, this).detach();
     } catch (const std::system_error&) {
@@ -106,10 +107,14 @@ void VLDownloadDlg::InstallThreadProc(VLDownloadDlg* page) {
     HWND window = page->m_hWnd;
     EnableWindow(page->GetDlgItem(IDC_PREV), FALSE);
     EnableWindow(page->GetDlgItem(IDC_NEXT), FALSE);
+    page->m_bInstallerRan = false;
+    page->m_bAgentRan = false;
     {
         ComApartment com;
         if (page->InstallActiveX(page->m_strServerURL.c_str()) != -1) page->RunQLUpdate();
     }
+    if (page->m_bInstallerRan && page->m_bAgentRan)
+        TheWizardState().m_nSetupOutcome = SetupCompleted;
     TheWizardState().m_bInstalling = 0;
     // From here on only the window handle is used: once the flag is down the wizard may end
     // and take the page object with it.
@@ -127,11 +132,11 @@ void VLDownloadDlg::ShowStepsDone(HWND window) {
 
 int VLDownloadDlg::InstallActiveX(const wchar_t* host) {
     return ::InstallActiveX(host, m_nServerPort, m_bHttps, TheWizardState().m_bAutoSetup != 0,
-                            *this);
+                            *this, &m_bInstallerRan);
 }
 
 int VLDownloadDlg::RunQLUpdate() {
-    return ::RunQLUpdate(m_strServerURL, m_nServerPort, m_bHttps, *this);
+    return ::RunQLUpdate(m_strServerURL, m_nServerPort, m_bHttps, *this, &m_bAgentRan);
 }
 
 int VLDownloadDlg::GetWebFileSize(const wchar_t* url) { return ::GetWebFileSize(url, m_bHttps); }

@@ -54,4 +54,7 @@ class VLDownloadDlg : public Dialog, private InstallDisplay {
     HWND ProgressBar() const override { return GetDlgItem(IDC_PROGRESS); }
 
     ScopedGdiObject m_bmpHeader;
+    // Whether this run's steps started and waited for their programs (worker thread only).
+    bool m_bInstallerRan = false;
+    bool m_bAgentRan = false;
 };

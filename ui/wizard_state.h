@@ -2,12 +2,24 @@
 
 #include <atomic>
 
-// What the pages share with the installation worker: whether the run is unattended and
-// whether an installation runs (plain values, each with one writer). The application object
-// holds them; the pages reach it through TheWizardState(), which the application defines.
+// How far the setup came, for the process's exit code.
+enum SetupOutcome : int {
+    // No installation step ran: the user ended the wizard before.
+    SetupNotStarted = 0,
+    // An installation ran and did not start and wait for both programs.
+    SetupIncomplete = 1,
+    // The launcher-control installer and the update agent were both started and waited for.
+    SetupCompleted = 2,
+};
+
+// What the pages share with the installation worker: whether the run is unattended, whether
+// an installation runs and how far it came (plain values, each with one writer at a time).
+// The application object holds them; the pages reach it through TheWizardState(), which the
+// application defines.
 struct WizardState {
     std::atomic<int> m_bAutoSetup{0};
     std::atomic<int> m_bInstalling{0};
+    std::atomic<int> m_nSetupOutcome{SetupNotStarted};
 };
 
 WizardState& TheWizardState();
