@@ -2,14 +2,14 @@
 # Creates the build's Wine prefix once and reuses it afterwards. The pages should look as on
 # Windows: the dialog font is substituted by an installed CJK font so that they show glyphs,
 # not boxes; the Japanese Gothic faces by IPA Gothic, whose metrics are close to Windows' own;
-# Wine's own Marlett (fonts-wine) draws the caption buttons and the system menu. (The page
-# header asks for the Korean character set, which Wine serves only from a face that covers
-# it, so it is still drawn by the CJK font.) Wine does not manage its own windows: the test
-# displays have no window manager, which Wine otherwise waits for (two seconds for every
+# Wine's own Marlett (fonts-wine) draws the caption buttons and the system menu. The page
+# header asks for the Korean character set, which Wine serves only from a face that claims
+# it: a copy of IPA Gothic that does stands in. Wine does not manage its own windows: the
+# test displays have no window manager, which Wine otherwise waits for (two seconds for every
 # hidden top-level window).
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
-settings_version=4
+settings_version=5
 stamp=$WINEPREFIX/.velmora-ready
 [ "$(cat "$stamp" 2>/dev/null)" = "$settings_version" ] && exit 0
 mkdir -p "$(dirname "$WINEPREFIX")"
@@ -24,7 +24,10 @@ substitute "MS UI Gothic" "IPAPGothic,128"
 substitute "MS PGothic" "IPAPGothic"
 substitute "MS Gothic" "IPAGothic"
 # Wine finds its own fonts only in the prefix's font folder.
-cp -f /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+fonts=$WINEPREFIX/drive_c/windows/Fonts
+cp -f /usr/share/wine/fonts/marlett.ttf "$fonts/"
+python3 "$(dirname "$0")/korean-codepage-font.py" \
+  /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf "$fonts/ipagp-korean.ttf"
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 wineserver -w
 echo "$settings_version" >"$stamp"
