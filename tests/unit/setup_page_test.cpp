@@ -10,6 +10,7 @@
 #include "tests/support/page_driver.h"
 #include "tests/support/trace_capture.h"
 #include "ui/setup_dlg.h"
+#include "ui/wizard_state.h"
 
 namespace {
 
@@ -219,6 +220,34 @@ TEST_F(SetupPageTest, AutomaticModeRunsToTheEndWithoutInput) {
     EXPECT_TRUE(trace.Contains("Wrong xml___") ||
                 trace.Contains("velmora_server.exe Download fail___"));
     for (const std::string& line : lines) EXPECT_EQ(line.find("run Success"), std::string::npos);
+}
+
+// An unattended run whose check finds nobody: the message box names the program and says so;
+// afterwards Next and Cancel are enabled again while the preset address stays locked.
+TEST_F(SetupPageTest, AutomaticFailedCheckLetsTheUserRetryOrLeave) {
+    TheWizardState().m_bAutoSetup = 1;
+    CVelmora_SetupDlg page;
+    page.m_strPresetAddress = L"127.0.0.1:" + std::to_wstring(LoopbackListener::ClosedPort());
+    std::wstring text;
+    std::wstring caption;
+    bool retryOrLeave = false;
+    RunModalWithDriver(page, [&](HWND window) {
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (box = FindOwnedMessageBox(window)) != nullptr; }, 60000));
+        caption = TextOf(box);
+        text = TextOf(GetDlgItem(box, 0xFFFF));  // the message box's text control
+        SendMessageW(box, WM_COMMAND, IDOK, 0);
+        retryOrLeave = WaitFor([&] {
+            return IsWindowEnabled(GetDlgItem(window, IDC_NEXT)) &&
+                   IsWindowEnabled(GetDlgItem(window, IDCANCEL));
+        });
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDC_HOST)));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDC_PORT)));
+        Click(window, IDCANCEL);
+    });
+    EXPECT_TRUE(retryOrLeave);
+    EXPECT_EQ(caption, L"setup_page_test");
+    EXPECT_EQ(text, L"アップデートサーバーへのアクセスができません。");
 }
 
 // Real keys on each page in each state. The service answers every request with 404, so the
