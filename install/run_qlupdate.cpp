@@ -54,7 +54,8 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
     }
     StoreRegDword(HostValuePath(host, L"LANGUAGE"), 3);
 
-    std::wstring descriptorUrl = PublishedFileURL(host, port, https, kServiceDescriptorPath);
+    std::wstring descriptorUrl =
+        PublishedFileURL(host, port, https, kServiceDescriptorPath);
     TraceMsgW(scope, L"%s", descriptorUrl.c_str());
     std::wstring tempDir = GetTempDirectory();
     std::wstring descriptorPath = tempDir + L"\\" + kDescriptorFile;
