@@ -1,12 +1,17 @@
 #pragma once
 
+#include <windows.h>
 #include <string>
 
-// Whether the file at path begins with "MZ", the signature of a Windows program; a missing,
-// unreadable or shorter file is not one.
+// Whether the open file is a whole Windows program image (install/program_image.h). Reads the
+// headers and the section table through the handle, which needs GENERIC_READ; the file
+// pointer is left wherever the last read ended, so a caller that reads on must seek first.
+// The check runs on what the handle holds, never on a name that could be swapped meanwhile.
+bool IsWholeWindowsProgram(HANDLE file);
+
+// IsWholeWindowsProgram on the file at path, opened for reading for the check alone; a
+// missing or unreadable file is not a program.
 bool IsWindowsProgramFile(const std::wstring& path);
 
-// Whether a finished download came out shorter than the size the server announced: true when
-// announcedSize is known (0 or more) and the file on disk is smaller. A missing file counts as
-// empty; an unknown size (negative) never makes a download short.
-bool IsShortDownload(const std::wstring& path, int announcedSize);
+// The size of the file at path; 0 when it is missing or a directory.
+unsigned long long FileSizeOnDisk(const std::wstring& path);

@@ -98,7 +98,8 @@ HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
 
     // Checked before the local file exists, so that an error page never replaces a file.
     DWORD status = 0;
-    if (IsFailedStatus(request.Get(), status)) return TraceFailure(scope, "HttpStatus: %d", status);
+    if (IsFailedStatus(request.Get(), status))
+        return TraceFailure(scope, "HttpStatus fail___(%d)", status);
     unsigned long long announced = 0;
     bool hasLength = QueryAnnouncedLength(request.Get(), announced);
 
@@ -109,15 +110,14 @@ HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
     unsigned long long total = 0;
     HRESULT result = CopyBody(scope, request.Get(), file.Get(), callback, total);
     if (FAILED(result)) return result;
-    // The flush reports what the system could only find out when the data reaches the disk.
-    if (!FlushFileBuffers(file.Get()))
+    // A write the system could only fail once the file is closed (a full network share, a
+    // quota) shows in the close; no sync of the whole file is needed for that.
+    if (!CloseHandle(file.Take()))
         return TraceFailure(scope, "localFile.Close fail___(lastErr: %d)", GetLastError());
-    file.Close();
 
     // A connection closed early ends the body without an error; only the length tells.
     if (hasLength && total < announced) {
-        TraceMsg(scope, "Download incomplete___(%u of %u)", static_cast<unsigned>(total),
-                 static_cast<unsigned>(announced));
+        TraceMsg(scope, "Download incomplete___(%I64u of %I64u)", total, announced);
         return kDownloadIncomplete;
     }
     ReportProgress(callback, 0, static_cast<ULONG>(total), BINDSTATUS_ENDDOWNLOADDATA);

@@ -42,7 +42,7 @@ int InstallActiveX(const wchar_t* host, int port, int https, bool automatic,
 
         URLDownCallBack callback;
         callback.m_pProgressCtrl = display.ProgressBar();
-        HRESULT hr = FetchPublishedFile(url, localPath, https, &callback, display);
+        HRESULT hr = FetchPublishedFile(scope, url, localPath, https, &callback, display);
         TraceMsg(scope, "URLDownloadToFile ret: 0x%08x", static_cast<unsigned>(hr));
 
         // A saved error page is no installer: such an attempt has failed.

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <string>
 
+class FuncTrace;
 class InstallDisplay;
 class URLDownCallBack;
 
@@ -20,8 +21,9 @@ int InstallActiveX(const wchar_t* host, int port, int https, bool automatic,
 int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& display,
                 bool* ran = nullptr);
 
-// Sizes the progress bar from the server's answer, drops the cached copy and downloads with
-// the engine of the scheme (the direct download over https, the platform's moniker download
-// otherwise); a body short of its announced size is a failed download.
-HRESULT FetchPublishedFile(const std::wstring& url, const std::wstring& localPath, int https,
-                           URLDownCallBack* callback, InstallDisplay& display);
+// Sizes the progress bar from the size query, drops the cached copy and downloads with the
+// engine of the scheme (the direct download over https, the platform's moniker download
+// otherwise). A body short of the length its own answer announced is a failed download,
+// traced through the step's scope.
+HRESULT FetchPublishedFile(FuncTrace& scope, const std::wstring& url, const std::wstring& localPath,
+                           int https, URLDownCallBack* callback, InstallDisplay& display);

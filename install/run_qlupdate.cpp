@@ -62,7 +62,8 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
 
     URLDownCallBack callback;
     callback.m_pProgressCtrl = display.ProgressBar();
-    HRESULT hr = FetchPublishedFile(descriptorUrl, descriptorPath, https, &callback, display);
+    HRESULT hr =
+        FetchPublishedFile(scope, descriptorUrl, descriptorPath, https, &callback, display);
     if (hr < 0) {
         TraceMsg(scope, "%d\t%x", hr, static_cast<unsigned>(hr));
         TraceMsg(scope, "velmora_server.exe Download fail___");
@@ -107,7 +108,7 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
     display.SetInfoText(IDS_AGENT_INSTALLING);
     std::wstring agentUrl = PublishedFileURL(host, port, https, kUpdateAgentPath);
     std::wstring agentPath = siteDir + L"\\" + kAgentFile;
-    hr = FetchPublishedFile(agentUrl, agentPath, https, &callback, display);
+    hr = FetchPublishedFile(scope, agentUrl, agentPath, https, &callback, display);
     // A saved error page is never started as the agent.
     if (hr < 0 || !IsWindowsProgramFile(agentPath)) {
         TraceMsg(scope, "%S Download fail___", agentUrl.c_str());

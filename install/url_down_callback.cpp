@@ -19,6 +19,9 @@ STDMETHODIMP URLDownCallBack::OnProgress(ULONG ulProgress, ULONG ulProgressMax, 
     if (ulStatusCode != BINDSTATUS_BEGINDOWNLOADDATA &&
         ulStatusCode != BINDSTATUS_DOWNLOADINGDATA && ulStatusCode != BINDSTATUS_ENDDOWNLOADDATA)
         return E_NOTIMPL;
+    // The end report of the direct download carries what was written, not what was announced.
+    if (ulStatusCode != BINDSTATUS_ENDDOWNLOADDATA && ulProgressMax > m_announcedLength)
+        m_announcedLength = ulProgressMax;
     if (m_pProgressCtrl == nullptr) return E_NOTIMPL;
     // The end report carries the total in its maximum; the others carry the bytes so far.
     ULONG position = ulStatusCode == BINDSTATUS_ENDDOWNLOADDATA ? ulProgressMax : ulProgress;

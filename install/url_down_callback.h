@@ -10,6 +10,11 @@ class URLDownCallBack : public IBindStatusCallback {
   public:
     explicit URLDownCallBack(HWND progressCtrl = nullptr) : m_pProgressCtrl(progressCtrl) {}
 
+    // The length the download's own answer announced, as its begin and data reports carry it
+    // (0 while none did): what a moniker download is checked against once it has finished.
+    ULONG AnnouncedLength() const { return m_announcedLength; }
+    void ForgetAnnouncedLength() { m_announcedLength = 0; }
+
     STDMETHODIMP QueryInterface(REFIID riid, void** ppvObject) override;
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
@@ -29,4 +34,7 @@ class URLDownCallBack : public IBindStatusCallback {
 
     // The progress bar's window; null leaves every report unanswered.
     HWND m_pProgressCtrl;
+
+  private:
+    ULONG m_announcedLength = 0;
 };

@@ -12,7 +12,8 @@ A path that starts with /_fault/<faults>/ serves the rest of the path misbehavin
   status=N    answer with status N and a small error page (Content-Length set)
   chunked     send the body chunked, without Content-Length
   length=N    announce Content-Length N whatever the body is
-  cut=N       announce the whole length, send N bytes, then close cleanly (no TLS close_notify)
+  cut=N       announce the whole length, send N bytes, then close cleanly (no TLS close_notify);
+              with chunked, the answer ends without its final chunk
   reset=N     announce the whole length, send N bytes, then reset the connection
   slow=MS     pause MS milliseconds before each 8 KiB piece of the body
   close       end the connection after the answer (no keep-alive for the next request)
@@ -23,8 +24,9 @@ takes the next line (an empty line means no fault); once the lines are used up t
 served normally.
 
 The https listeners differ only in their certificate: "https" (the trusted one for the host
-name the clients use), "https_mismatch" (trusted, for another host name) and
-"https_untrusted" (from an authority nobody trusts). Each serves its leaf certificate only.
+name the clients use), "https_mismatch" (trusted, for another host name),
+"https_untrusted" (from an authority nobody trusts) and "https_expired" (trusted, for the
+right name, but long expired). Each serves its leaf certificate only.
 """
 
 import argparse
@@ -172,7 +174,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             else:
                 self.wfile.write(piece)
             self.wfile.flush()
-        if "chunked" in faults:
+        if "chunked" in faults and "cut" not in faults:
             self.wfile.write(b"0\r\n\r\n")
         self.wfile.flush()
 
@@ -269,7 +271,7 @@ def main():
     servers.append(Server("http", args.root, limits))
     if args.cert_dir:
         for name, cert in (("https", "server"), ("https_mismatch", "mismatch"),
-                           ("https_untrusted", "untrusted")):
+                           ("https_untrusted", "untrusted"), ("https_expired", "expired")):
             servers.append(Server(name, args.root, limits, tls_context(args.cert_dir, cert)))
 
     threads = [threading.Thread(target=s.serve_forever, daemon=True) for s in servers]

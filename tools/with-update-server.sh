@@ -6,7 +6,7 @@
 # the server on an empty folder of its own, and hands the program, through the environment
 # (Wine passes it on), the ports and the folder:
 #   VELMORA_HTTP_PORT, VELMORA_HTTPS_PORT, VELMORA_HTTPS_MISMATCH_PORT,
-#   VELMORA_HTTPS_UNTRUSTED_PORT, VELMORA_CLOSED_PORT (nobody listens there) and
+#   VELMORA_HTTPS_UNTRUSTED_PORT, VELMORA_HTTPS_EXPIRED_PORT, VELMORA_CLOSED_PORT (nobody listens there) and
 #   VELMORA_SERVER_ROOT_W (the folder as Z:\... for the program); for scripts also
 #   VELMORA_SERVER_ROOT and VELMORA_CERT_DIR (Unix paths).
 # With --nginx the server is Debian's nginx instead of tools/update_server.py: plain files over

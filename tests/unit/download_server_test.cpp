@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -53,7 +54,8 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
 
 HRESULT Failure(DWORD code) { return static_cast<HRESULT>(0x80000000u | (code & 0xFFFFu)); }
 
-// A fresh folder for the local files of one test.
+// A fresh folder for the local files of one test, with a space in its name; removed with all
+// it holds when the test ends.
 class LocalFolder {
   public:
     LocalFolder() {
@@ -63,6 +65,12 @@ class LocalFolder {
                  L"-" + std::to_wstring(++s_count);
         CreateDirectoryW(m_path.c_str(), nullptr);
     }
+    ~LocalFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    LocalFolder(const LocalFolder&) = delete;
+    LocalFolder& operator=(const LocalFolder&) = delete;
     std::wstring File(const wchar_t* name) const { return m_path + L"\\" + name; }
 
   private:
@@ -245,7 +253,7 @@ TEST_P(DownloadServerTest, ErrorStatusIsRefusedBeforeTheLocalFileIsTouched) {
         std::vector<char> after;
         ASSERT_TRUE(ReadBytes(target, after));
         EXPECT_TRUE(after == before) << c.status;
-        EXPECT_TRUE(Contains(Trace(), "HttpStatus: " + std::to_string(c.status)));
+        EXPECT_TRUE(Contains(Trace(), "HttpStatus fail___(" + std::to_string(c.status) + ")"));
 
         std::wstring absent = m_folder.File(L"absent.exe");
         EXPECT_EQ(URLDownloadToFileOnHttps(url.c_str(), absent.c_str(), nullptr), c.result);

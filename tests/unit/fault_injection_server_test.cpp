@@ -13,8 +13,10 @@
 #include <shlobj.h>
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <memory>
@@ -137,7 +139,10 @@ Expect Starting(const std::string& text) { return {Expect::Prefix, {text}}; }
 Expect OneOf(std::vector<std::string> texts) { return {Expect::AnyOf, std::move(texts)}; }
 Expect AnyFailureResult() { return {Expect::FailureResult, {}}; }
 
-enum class Endpoint { Http, Https, Untrusted, ClosingHttp, ClosingHttps };
+enum class Endpoint { Http, Https, Untrusted, Expired, ClosingHttp, ClosingHttps };
+// What the server publishes as the installer: the fake installer as built, or with a
+// certificate table appended whole or cut short.
+enum class InstallerImage { AsBuilt, SignedWhole, SignedCut };
 enum class Surrounding { Normal, UnwritableBase, LockedTempDownload };
 
 struct FaultCase {
@@ -149,6 +154,7 @@ struct FaultCase {
     std::string descriptorFaults;
     std::string agentFaults;
     std::string descriptor = kGoodDescriptor;
+    InstallerImage installerImage = InstallerImage::AsBuilt;
     bool badInput = false;
     std::vector<Expect> lines;  // in this order, other lines between them
     int installerFailures = 0;
@@ -241,7 +247,8 @@ std::vector<FaultCase> StatusCases(Endpoint endpoint, int status) {
 
     FaultCase installer =
         InstallerFailing("Installer" + code + scheme, endpoint, Repeat(fault, 10));
-    if (https) installer.lines.insert(installer.lines.begin(), Line("HttpStatus: " + code));
+    if (https)
+        installer.lines.insert(installer.lines.begin(), Line("HttpStatus fail___(" + code + ")"));
     cases.push_back(installer);
 
     FaultCase descriptor = DescriptorFailing("Descriptor" + code + scheme, endpoint);
@@ -250,7 +257,7 @@ std::vector<FaultCase> StatusCases(Endpoint endpoint, int status) {
         char result[32];
         snprintf(result, sizeof(result), "%d\t%x", static_cast<int>(0x80000000u | status),
                  0x80000000u | status);
-        descriptor.lines.push_back(Line("HttpStatus: " + code));
+        descriptor.lines.push_back(Line("HttpStatus fail___(" + code + ")"));
         descriptor.lines.push_back(Line(result));
         descriptor.lines.push_back(Line(kDescriptorFail));
     } else {
@@ -263,7 +270,7 @@ std::vector<FaultCase> StatusCases(Endpoint endpoint, int status) {
 
     FaultCase agent = AgentFailing("Agent" + code + scheme, endpoint);
     agent.agentFaults = Repeat(fault, 2);
-    if (https) agent.lines.push_back(Line("HttpStatus: " + code));
+    if (https) agent.lines.push_back(Line("HttpStatus fail___(" + code + ")"));
     agent.lines.push_back(Line(kAgentFail));
     cases.push_back(agent);
     return cases;
@@ -293,18 +300,15 @@ std::vector<FaultCase> ChunkedCases(Endpoint endpoint) {
 // The size query is answered in full; the download's body ends after a few bytes.
 std::vector<FaultCase> CutCases(Endpoint endpoint) {
     std::string scheme = SchemeName(endpoint);
-    bool https = IsHttps(endpoint);
     std::vector<FaultCase> cases;
     FaultCase installer =
         InstallerFailing("InstallerCut" + scheme, endpoint, Repeat("\ncut=1000", 5));
-    if (https)
-        installer.lines.insert(installer.lines.begin(),
-                               Starting("Download incomplete___(1000 of "));
+    installer.lines.insert(installer.lines.begin(), Starting("Download incomplete___(1000 of "));
     cases.push_back(installer);
 
     FaultCase descriptor = DescriptorFailing("DescriptorCut" + scheme, endpoint);
     descriptor.descriptorFaults = "\ncut=10\n";
-    if (https) descriptor.lines.push_back(Starting("Download incomplete___(10 of "));
+    descriptor.lines.push_back(Starting("Download incomplete___(10 of "));
     descriptor.lines.push_back(Line("-2147483610\t80000026"));
     descriptor.lines.push_back(Line(kDescriptorFail));
     // The partial descriptor stays where the download put it.
@@ -313,11 +317,69 @@ std::vector<FaultCase> CutCases(Endpoint endpoint) {
 
     FaultCase agent = AgentFailing("AgentCut" + scheme, endpoint);
     agent.agentFaults = "\ncut=1000\n";
-    if (https) agent.lines.push_back(Starting("Download incomplete___(1000 of "));
+    agent.lines.push_back(Starting("Download incomplete___(1000 of "));
     agent.lines.push_back(Line(kAgentFail));
     agent.programFilesNew.insert(L"Velmora\\Sales\\QLUpdate.exe");
     cases.push_back(agent);
     return cases;
+}
+
+// The size query and the download are two answers: the file may change between them, or the
+// size query may meet an error page. Only the download's own length judges the download.
+std::vector<FaultCase> SizeQueryDisagreeingCases(Endpoint endpoint) {
+    std::string scheme = SchemeName(endpoint);
+    std::vector<FaultCase> cases;
+    for (const char* length : {"1000", "10"}) {
+        FaultCase c = Succeeding(std::string("DescriptorSizeQuery") + length + scheme, endpoint);
+        c.descriptorFaults = std::string("length=") + length + "\n";
+        c.lines.insert(c.lines.begin() + 2, Line(std::string("ServerFileSize: ") + length));
+        cases.push_back(c);
+    }
+    return cases;
+}
+
+// A chunked answer that ends without its final chunk, inside the program's sections: whatever
+// the engine makes of it, the partial program is never started.
+std::vector<FaultCase> ChunkedCutCases(Endpoint endpoint) {
+    std::string scheme = SchemeName(endpoint);
+    std::vector<FaultCase> cases;
+    cases.push_back(InstallerFailing("InstallerChunkedCut" + scheme, endpoint,
+                                     Repeat("\nchunked,cut=20000", 5)));
+    FaultCase agent = AgentFailing("AgentChunkedCut" + scheme, endpoint);
+    agent.agentFaults = "\nchunked,cut=20000\n";
+    agent.lines.push_back(Line(kAgentFail));
+    cases.push_back(agent);
+    return cases;
+}
+
+// Answers below 400 that carry a page, not the file: 399, and a redirection without a place
+// to go, which the platform cannot follow. The page may be saved; it is never started.
+std::vector<FaultCase> SavedPageCases(Endpoint endpoint, int status) {
+    std::string scheme = SchemeName(endpoint);
+    std::string code = std::to_string(status);
+    std::string fault = "status=" + code;
+    std::vector<FaultCase> cases;
+    cases.push_back(InstallerFailing("Installer" + code + scheme, endpoint, Repeat(fault, 10)));
+    FaultCase descriptor = DescriptorFailing("Descriptor" + code + scheme, endpoint);
+    descriptor.descriptorFaults = Repeat(fault, 2);
+    descriptor.lines.push_back(OneOf({kDescriptorFail, "Wrong xml___"}));
+    descriptor.tempLeftovers = {L"velmora_server.exe"};
+    cases.push_back(descriptor);
+    FaultCase agent = AgentFailing("Agent" + code + scheme, endpoint);
+    agent.agentFaults = Repeat(fault, 2);
+    agent.lines.push_back(Line(kAgentFail));
+    cases.push_back(agent);
+    return cases;
+}
+
+// A signed installer served whole is started; one whose certificate table runs past its end
+// is refused, though its answer was whole.
+std::vector<FaultCase> SignedInstallerCases() {
+    FaultCase whole = Succeeding("InstallerSignedWholehttps", Endpoint::Https);
+    whole.installerImage = InstallerImage::SignedWhole;
+    FaultCase cut = InstallerFailing("InstallerSignedCuthttp", Endpoint::Http, "");
+    cut.installerImage = InstallerImage::SignedCut;
+    return {whole, cut};
 }
 
 // A slow body is a body all the same; the pauses stay short to keep the suite quick.
@@ -345,6 +407,18 @@ FaultCase ServerGoneAfterCheck(Endpoint endpoint) {
     c.installerStarted = false;
     c.agentStarted = false;
     c.lines = {Line("Exception: 12029"), Line(kInstallerFail), AnyFailureResult(),
+               Line(kDescriptorFail)};
+    return c;
+}
+
+FaultCase ExpiredCertificate() {
+    FaultCase c;
+    c.name = "ExpiredCertificate";
+    c.endpoint = Endpoint::Expired;
+    c.installerFailures = 5;
+    c.installerStarted = false;
+    c.agentStarted = false;
+    c.lines = {Line("Exception: 12037"), Line(kInstallerFail), Line("-2147471611\t80002f05"),
                Line(kDescriptorFail)};
     return c;
 }
@@ -441,12 +515,20 @@ FaultCase LockedTempDownload(Endpoint endpoint) {
 
 std::vector<FaultCase> AllCases() {
     std::vector<FaultCase> cases;
-    for (int status : {404, 500}) {
+    for (int status : {400, 404, 500}) {
         for (FaultCase& c : StatusCases(Endpoint::Https, status)) cases.push_back(c);
     }
     for (FaultCase& c : ChunkedCases(Endpoint::Https)) cases.push_back(c);
     for (FaultCase& c : CutCases(Endpoint::Https)) cases.push_back(c);
     for (FaultCase& c : SlowCases(Endpoint::Https)) cases.push_back(c);
+    for (Endpoint endpoint : {Endpoint::Https, Endpoint::Http}) {
+        for (FaultCase& c : SizeQueryDisagreeingCases(endpoint)) cases.push_back(c);
+        for (FaultCase& c : ChunkedCutCases(endpoint)) cases.push_back(c);
+        for (int status : {399, 302}) {
+            for (FaultCase& c : SavedPageCases(endpoint, status)) cases.push_back(c);
+        }
+    }
+    for (FaultCase& c : SignedInstallerCases()) cases.push_back(c);
     // The platform's own download over http, for the faults whose handling differs there; a
     // second status code and a slow body would only take the same paths again.
     for (FaultCase& c : StatusCases(Endpoint::Http, 404)) cases.push_back(c);
@@ -455,6 +537,7 @@ std::vector<FaultCase> AllCases() {
     cases.push_back(ServerGoneAfterCheck(Endpoint::ClosingHttp));
     cases.push_back(ServerGoneAfterCheck(Endpoint::ClosingHttps));
     cases.push_back(UntrustedCertificate());
+    cases.push_back(ExpiredCertificate());
     for (FaultCase& c : DescriptorCases(Endpoint::Https)) cases.push_back(c);
     cases.push_back(UnwritableBase());
     cases.push_back(LockedTempDownload(Endpoint::Https));
@@ -592,6 +675,27 @@ class HeldTempDownload {
     ScopedKernelHandle m_file;
 };
 
+// The program with a certificate table of 512 bytes announced after its end, as a signing
+// tool appends one; when cut, only half of the table follows. Empty for no PE32 image.
+std::string SignedImage(std::string image, bool cut) {
+    constexpr uint32_t kTableSize = 512;
+    if (image.size() < 0x40) return std::string();
+    uint32_t pe = 0;
+    memcpy(&pe, &image[0x3C], 4);
+    size_t optional = pe + 24;
+    if (image.size() < optional + 136 || image[optional] != 0x0B || image[optional + 1] != 0x01)
+        return std::string();
+    image.resize((image.size() + 7) / 8 * 8, '\0');
+    uint32_t table[2] = {static_cast<uint32_t>(image.size()), kTableSize};
+    memcpy(&image[optional + 128], table, sizeof(table));
+    // A WIN_CERTIFICATE head: its length, revision 2.0, PKCS#7 signed data.
+    std::string certificates(kTableSize, '\0');
+    uint32_t head[2] = {kTableSize, 0x00020200};
+    memcpy(&certificates[0], head, sizeof(head));
+    image += cut ? certificates.substr(0, kTableSize / 2) : certificates;
+    return image;
+}
+
 int CountNonEmptyLines(const std::string& text) {
     int count = 0;
     for (const std::string& line : testfiles::SplitLines(text)) count += line.empty() ? 0 : 1;
@@ -648,7 +752,14 @@ class FaultInjectionTest : public ::testing::TestWithParam<FaultCase> {
     }
 
     void Publish(const FaultCase& c) {
-        ASSERT_TRUE(CopyProgram(FixturePath(L"fake_installer.exe"), InstallerOnServer()));
+        if (c.installerImage == InstallerImage::AsBuilt) {
+            ASSERT_TRUE(CopyProgram(FixturePath(L"fake_installer.exe"), InstallerOnServer()));
+        } else {
+            std::string image = SignedImage(ReadWholeFile(FixturePath(L"fake_installer.exe")),
+                                            c.installerImage == InstallerImage::SignedCut);
+            ASSERT_FALSE(image.empty());
+            ASSERT_TRUE(WriteWholeFile(InstallerOnServer(), image));
+        }
         ASSERT_TRUE(CopyProgram(FixturePath(L"fake_agent.exe"), AgentOnServer()));
         ASSERT_TRUE(WriteWholeFile(DescriptorOnServer(), c.descriptor));
         for (const auto& [file, faults] : {std::make_pair(InstallerOnServer(), c.installerFaults),
@@ -682,6 +793,8 @@ int PortOf(Endpoint endpoint, const GoneAfterCheckListener& gone) {
             return update_server::Port(L"VELMORA_HTTPS_PORT");
         case Endpoint::Untrusted:
             return update_server::Port(L"VELMORA_HTTPS_UNTRUSTED_PORT");
+        case Endpoint::Expired:
+            return update_server::Port(L"VELMORA_HTTPS_EXPIRED_PORT");
         default:
             return gone.Port();
     }
@@ -727,7 +840,8 @@ TEST_P(FaultInjectionTest, ProgramEndsAndNamesTheFailure) {
 
     ExpectFaultsServed();
     if (c.surrounding != Surrounding::Normal || c.endpoint == Endpoint::Untrusted ||
-        c.endpoint == Endpoint::ClosingHttp || c.endpoint == Endpoint::ClosingHttps)
+        c.endpoint == Endpoint::Expired || c.endpoint == Endpoint::ClosingHttp ||
+        c.endpoint == Endpoint::ClosingHttps)
         ++g_tally.surroundingFaults;
     if (c.badInput) ++g_tally.badInputs;
     if (c.endpoint == Endpoint::ClosingHttp || c.endpoint == Endpoint::ClosingHttps) {

@@ -3,11 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
+#include <wininet.h>
+#include <filesystem>
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/velmora_setup_app.h"
+#include "install/install_display.h"
+#include "install/install_steps.h"
+#include "install/url_down_callback.h"
+#include "log/func_trace.h"
 #include "res/resource.h"
 #include "tests/fixtures/fixture_record.h"
 #include "tests/support/page_driver.h"
@@ -31,6 +37,48 @@ std::wstring AgentPath() { return ServerRoot() + L"\\app\\update\\QLUpdate.exe";
 
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    wchar_t full[MAX_PATH] = {};
+    DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH ? full : path;
+}
+
+// Where the descriptor would land if the site name "..\..\Windows" were taken as a folder.
+std::wstring DescriptorOutsideTheBase() {
+    return FullPath(ProgramFilesDir() + L"\\Velmora\\..\\..\\Windows\\velmora_server.exe");
+}
+
+// What the fake installer was started with after its own name, as each run recorded it.
+std::vector<std::string> InstallerParameters(const std::wstring& record) {
+    std::vector<std::string> parameters;
+    bool installer = false;
+    for (const std::string& line : testfiles::SplitLines(ReadWholeFile(record))) {
+        if (line.rfind("program=", 0) == 0) installer = line == "program=fake_installer";
+        if (!installer || line.rfind("command_line=", 0) != 0) continue;
+        std::string commandLine = line.substr(13);
+        size_t end = commandLine[0] == '"' ? commandLine.find('"', 1) : commandLine.find(' ');
+        std::string rest = end == std::string::npos ? "" : commandLine.substr(end + 1);
+        rest.erase(0, rest.find_first_not_of(' '));
+        parameters.push_back(rest);
+    }
+    return parameters;
+}
+
+// The lines of the installer's download attempts: each attempt's four lines, URL and path
+// written out, the result only by its start.
+std::vector<std::string> AttemptLines(const std::vector<std::string>& lines) {
+    std::vector<std::string> attempts;
+    for (const std::string& line : lines) {
+        if (line.rfind("URLDownloadToFile ret: 0x", 0) == 0) {
+            attempts.push_back("URLDownloadToFile ret: 0x");
+        } else if (line.rfind("ServerFilePath: ", 0) == 0 || line.rfind("DownFilePath: ", 0) == 0 ||
+                   line == kInstallerFail || line == kInstallerSuccess) {
+            attempts.push_back(line);
+        }
+    }
+    return attempts;
 }
 
 // Each line is the fault of one request for the file: the size query, then the download.
@@ -64,6 +112,7 @@ class InstallStepsTest : public ::testing::TestWithParam<StepCase> {
   protected:
     void SetUp() override {
         RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Velmora\\127.0.0.1");
+        DeleteFileW(DescriptorOutsideTheBase().c_str());
         testfiles::RemoveTreeOnceFree(ProgramFilesDir() + L"\\Velmora");
         std::error_code ignored;
         std::filesystem::remove_all(ServerRoot() + L"\\app", ignored);
@@ -122,6 +171,8 @@ TEST_P(InstallStepsTest, RunsAsTheServerAllows) {
     EXPECT_EQ(TimesStarted(m_record, "fake_installer"), c.installerStarted ? 1 : 0);
     EXPECT_EQ(TimesStarted(m_record, "fake_agent"), c.agentStarted ? 1 : 0);
     EXPECT_FALSE(Exists(testfiles::TempRoot() + L"\\Velmora ActiveX 7i_jp.exe"));
+    // Outside automatic mode the installer gets no parameters at all.
+    for (const std::string& parameters : InstallerParameters(m_record)) EXPECT_EQ(parameters, "");
 
     std::string root = std::string(c.https ? "https" : "http") + "://127.0.0.1:" +
                        fixture::ToUtf8(fixture::EnvironmentValue(c.https ? L"VELMORA_HTTPS_PORT"
@@ -141,8 +192,22 @@ TEST_P(InstallStepsTest, RunsAsTheServerAllows) {
     }
     std::wstring siteDir = ProgramFilesDir() + L"\\Velmora\\Sales";
     EXPECT_EQ(Exists(siteDir + L"\\velmora_server.exe"), c.siteLaidOut);
-    // Nothing is ever laid out beside the Velmora folder.
-    EXPECT_FALSE(Exists(ProgramFilesDir() + L"\\Windows"));
+    // A site name that climbs out of the base folder never carries the descriptor there.
+    EXPECT_FALSE(Exists(DescriptorOutsideTheBase()));
+
+    // Every attempt writes its four lines, in order: URL, local path, result, verdict.
+    std::string url = "ServerFilePath: " + root + "/app/Velmora ActiveX 7i_jp.exe";
+    std::string path =
+        "DownFilePath: " + fixture::ToUtf8(testfiles::TempRoot()) + "\\Velmora ActiveX 7i_jp.exe";
+    std::vector<std::string> expectedAttempts;
+    int attempts = c.expectedInstallerFailures == 5 ? 5 : c.expectedInstallerFailures + 1;
+    for (int i = 0; i < attempts; ++i) {
+        bool failed = i < c.expectedInstallerFailures;
+        for (const char* line : {url.c_str(), path.c_str(), "URLDownloadToFile ret: 0x",
+                                 failed ? kInstallerFail : kInstallerSuccess})
+            expectedAttempts.push_back(line);
+    }
+    EXPECT_EQ(AttemptLines(lines), expectedAttempts);
 }
 
 const std::string kRunSuccess = "Velmora ActiveX 7i_jp.exe run Success...";
@@ -212,7 +277,7 @@ INSTANTIATE_TEST_SUITE_P(
                                "",
                                5,
                                false,
-                               {"HttpStatus: 404", kAgentRun},
+                               {"HttpStatus fail___(404)", kAgentRun},
                                true,
                                true},
                       StepCase{"DescriptorMissingOverHttps",
@@ -296,5 +361,75 @@ INSTANTIATE_TEST_SUITE_P(
                                true,
                                false}),
     Name);
+
+}  // namespace
+
+namespace {
+
+bool IsCached(const std::wstring& url) {
+    DWORD size = 0;
+    GetUrlCacheEntryInfoW(url.c_str(), nullptr, &size);
+    return GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
+// An entry for url in the platform's URL cache, as an earlier download would leave one.
+bool PlantCacheEntry(const std::wstring& url, const std::string& bytes) {
+    wchar_t file[MAX_PATH] = {};
+    if (!CreateUrlCacheEntryW(url.c_str(), 0, L"bin", file, 0)) return false;
+    if (!WriteWholeFile(file, bytes)) return false;
+    FILETIME never = {};
+    return CommitUrlCacheEntryW(url.c_str(), file, never, never, NORMAL_CACHE_ENTRY, nullptr, 0,
+                                nullptr, nullptr) != FALSE;
+}
+
+// Records the ranges set and whether the URL still had a cache entry when the range was set,
+// which comes after the size query and right before the download.
+class RecordingDisplay : public InstallDisplay {
+  public:
+    explicit RecordingDisplay(std::wstring url) : m_url(std::move(url)) {}
+    void SetInfoText(UINT16) override {}
+    void SetProgressRange(int size) override {
+        ranges.push_back(size);
+        cachedBeforeDownload.push_back(IsCached(m_url));
+    }
+    HWND ProgressBar() const override { return nullptr; }
+    std::vector<int> ranges;
+    std::vector<bool> cachedBeforeDownload;
+
+  private:
+    std::wstring m_url;
+};
+
+// Each download fetches the file as the server holds it now: the cache entry an earlier
+// download of the same URL left is removed first. The bar's range is the size served.
+TEST(FetchPublishedFile, RepublishedBytesArriveAndSizeTheBar) {
+    std::filesystem::create_directories(ServerRoot() + L"\\app\\update");
+    std::wstring published = ServerRoot() + L"\\app\\update\\republished.bin";
+    for (int https : {0, 1}) {
+        SCOPED_TRACE(https ? "https" : "http");
+        std::wstring url =
+            std::wstring(https ? L"https" : L"http") + L"://127.0.0.1:" +
+            fixture::EnvironmentValue(https ? L"VELMORA_HTTPS_PORT" : L"VELMORA_HTTP_PORT") +
+            L"/app/update/republished.bin";
+        TempFolder folder(L"velmora_fetch");
+        std::wstring local = folder.File(L"republished.bin");
+        RecordingDisplay display(url);
+        URLDownCallBack callback;
+        FuncTrace scope("FetchPublishedFileTest");
+        std::vector<int> sizes = {3000, 5000};
+        for (int round = 0; round < 2; ++round) {
+            ASSERT_TRUE(PlantCacheEntry(url, "stale copy"));
+            ASSERT_TRUE(IsCached(url));
+            std::string bytes(static_cast<size_t>(sizes[round]), static_cast<char>('a' + round));
+            ASSERT_TRUE(WriteWholeFile(published, bytes));
+            EXPECT_EQ(FetchPublishedFile(scope, url, local, https, &callback, display), S_OK);
+            EXPECT_EQ(ReadWholeFile(local), bytes) << "round " << round;
+        }
+        EXPECT_EQ(display.ranges, sizes);
+        EXPECT_EQ(display.cachedBeforeDownload, std::vector<bool>(2, false));
+        DeleteUrlCacheEntryW(url.c_str());
+    }
+    DeleteFileW(published.c_str());
+}
 
 }  // namespace

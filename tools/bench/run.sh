@@ -105,6 +105,8 @@ engine_download() {
   record "${name}_peak" "${figures#* }"
 }
 
+# Each engine against its platform floor (the same calls in the least loop, download_bench.exe)
+# and curl, one after the other in every run so that all share the conditions of the moment.
 measure_downloads() {
   progress "downloads of $DOWNLOAD_MIB MiB, $DOWNLOAD_RUNS runs each"
   head -c $((DOWNLOAD_MIB * 1024 * 1024)) /dev/urandom >"$VELMORA_SERVER_ROOT/bench.bin"
@@ -112,13 +114,17 @@ measure_downloads() {
   local https=https://localhost:$VELMORA_HTTPS_PORT http=http://localhost:$VELMORA_HTTP_PORT
   record download_mib "$DOWNLOAD_MIB"
   record small_download_mib "$SMALL_DOWNLOAD_MIB"
+  local scheme url
   for _ in $(seq "$DOWNLOAD_RUNS"); do
-    record curl_https_seconds "$(curl_seconds "$https/bench.bin")"
-    check_download "$work/curl.bin" "$VELMORA_SERVER_ROOT/bench.bin" curl
-    engine_download direct "$https/bench.bin" bench.bin direct
-    record curl_http_seconds "$(curl_seconds "$http/bench.bin")"
-    check_download "$work/curl.bin" "$VELMORA_SERVER_ROOT/bench.bin" curl
-    engine_download moniker "$http/bench.bin" bench.bin moniker
+    for scheme in https http; do
+      [ "$scheme" = https ] && url=$https || url=$http
+      record "curl_${scheme}_seconds" "$(curl_seconds "$url/bench.bin")"
+      check_download "$work/curl.bin" "$VELMORA_SERVER_ROOT/bench.bin" curl
+      engine_download floor-wininet "$url/bench.bin" bench.bin "floor_wininet_$scheme"
+      engine_download direct "$url/bench.bin" bench.bin "direct_$scheme"
+    done
+    engine_download floor-moniker "$http/bench.bin" bench.bin floor_moniker_http
+    engine_download moniker "$http/bench.bin" bench.bin moniker_http
   done
   # The same engines on a sixteenth of the file: flat memory means the same peak.
   engine_download direct "$https/small.bin" small.bin direct_small
