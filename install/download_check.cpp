@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "sys/plain_file.h"
 #include "sys/scoped_handle.h"
 
 namespace {
@@ -20,11 +21,18 @@ bool IsWindowsProgramFile(const std::wstring& path) {
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
+    return IsWindowsProgramHandle(file.Get());
+}
+
+bool IsWindowsProgramHandle(HANDLE file) {
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return false;
     char signature[2] = {};
     DWORD got = 0;
-    if (!ReadFile(file.Get(), signature, sizeof(signature), &got, nullptr)) return false;
+    if (!ReadFile(file, signature, sizeof(signature), &got, nullptr)) return false;
     return got == sizeof(signature) && signature[0] == 'M' && signature[1] == 'Z';
 }
+
+HANDLE HoldDownloadedFile(const std::wstring& path) { return HoldPlainFile(path); }
 
 bool IsShortDownload(const std::wstring& path, int announcedSize) {
     if (announcedSize < 0) return false;

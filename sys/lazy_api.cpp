@@ -19,6 +19,16 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     return LoadLibraryW(path.c_str());
 }
 
+HMODULE Version() {
+    static const HMODULE module = LoadSystemLibrary(L"version.dll");
+    return module;
+}
+
+HMODULE NetApi32() {
+    static const HMODULE module = LoadSystemLibrary(L"netapi32.dll");
+    return module;
+}
+
 HMODULE UrlMon() {
     static const HMODULE module = LoadSystemLibrary(L"urlmon.dll");
     return module;
@@ -64,6 +74,43 @@ const HRESULT kMissingFunction = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
 }  // namespace
 
 namespace LazyApi {
+
+DWORD GetFileVersionInfoSizeW(LPCWSTR fileName, LPDWORD handle) {
+    static const auto function =
+        Resolve<decltype(&::GetFileVersionInfoSizeW)>(Version(), "GetFileVersionInfoSizeW");
+    if (function == nullptr) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return 0;
+    }
+    return function(fileName, handle);
+}
+
+BOOL GetFileVersionInfoW(LPCWSTR fileName, DWORD handle, DWORD length, LPVOID data) {
+    static const auto function =
+        Resolve<decltype(&::GetFileVersionInfoW)>(Version(), "GetFileVersionInfoW");
+    if (function == nullptr) return FailBool();
+    return function(fileName, handle, length, data);
+}
+
+BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, PUINT length) {
+    static const auto function = Resolve<decltype(&::VerQueryValueW)>(Version(), "VerQueryValueW");
+    if (function == nullptr) return FailBool();
+    return function(block, subBlock, buffer, length);
+}
+
+NET_API_STATUS NetWkstaGetInfo(LMSTR serverName, DWORD level, LPBYTE* buffer) {
+    static const auto function =
+        Resolve<decltype(&::NetWkstaGetInfo)>(NetApi32(), "NetWkstaGetInfo");
+    if (function == nullptr) return ERROR_PROC_NOT_FOUND;
+    return function(serverName, level, buffer);
+}
+
+NET_API_STATUS NetApiBufferFree(LPVOID buffer) {
+    static const auto function =
+        Resolve<decltype(&::NetApiBufferFree)>(NetApi32(), "NetApiBufferFree");
+    if (function == nullptr) return ERROR_PROC_NOT_FOUND;
+    return function(buffer);
+}
 
 HRESULT URLDownloadToFileW(LPUNKNOWN caller, LPCWSTR url, LPCWSTR fileName, DWORD reserved,
                            LPBINDSTATUSCALLBACK callback) {
