@@ -43,7 +43,11 @@ FILE* OpenLogFileOnStdout(bool empty, DWORD grantAccess) {
     ScopedKernelHandle file(OpenPlainFileForWriting(g_traceLogPath, grantAccess, empty));
     // An owner who is not this user may deny changing its access list; the log still opens.
     if (!file && grantAccess != 0) file.Reset(OpenPlainFileForWriting(g_traceLogPath, 0, empty));
-    if (!file) return nullptr;
+    // Reopening standard output onto a log that cannot be opened leaves it closed.
+    if (!file) {
+        fclose(stdout);
+        return nullptr;
+    }
     int descriptor =
         _open_osfhandle(reinterpret_cast<intptr_t>(file.Get()), _O_TEXT | (empty ? 0 : _O_APPEND));
     if (descriptor < 0) return nullptr;

@@ -7,9 +7,12 @@
 namespace {
 
 // Loaded from the system folder only, never from the folder the setup program was started
-// from. The module stays loaded for the rest of the process: the resolved pointers point
-// into it.
+// from, and so are the DLLs it depends on. A system without the search flags (Windows 7 before
+// KB2533623) refuses the flag; there the DLL itself is still taken by its full path. The module
+// stays loaded for the rest of the process: the resolved pointers point into it.
 HMODULE LoadSystemLibrary(const wchar_t* name) {
+    HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return module;
     wchar_t folder[MAX_PATH] = {};
     UINT length = GetSystemDirectoryW(folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return nullptr;
