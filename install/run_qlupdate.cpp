@@ -37,15 +37,17 @@ void GrantUsersAccessOnVista(const std::wstring& directory) {
 }
 
 // The base folder is open to Users, so a junction or symbolic link may stand in place of a
-// site folder (or of the base folder), and would carry the files and the grant wherever it
-// points. Such a folder is not created, written into or granted; a plain one is held until the
-// step ends, so that it cannot be swapped for a link meanwhile.
-bool MakePlainDirectory(const std::wstring& path, ScopedKernelHandle& held) {
+// site folder and would carry the files and the grant wherever it points. A folder that is a
+// link is not created, written into or granted; a plain one is held until the step ends, so
+// that it cannot be swapped for a link meanwhile. Whether the result is a folder at all is left
+// to the caller.
+bool MakeFolderNoLink(const std::wstring& path, ScopedKernelHandle& held) {
     if (IsReparsePoint(path)) return false;
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
         CreateDirectoryW(path.c_str(), nullptr);
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
     held.Reset(HoldPlainDirectory(path));
-    return static_cast<bool>(held);
+    return true;
 }
 
 std::wstring ProgramFilesDirectory() {
@@ -97,8 +99,10 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
         return -1;
     }
     std::wstring baseDir = BaseDirectoryPath(ProgramFilesDirectory());
+    // Nobody but an administrator makes entries in the Program Files folder: an existing base
+    // that is no folder is used as it is, and the site folder then cannot be made below it.
     ScopedKernelHandle baseHeld;
-    if (!MakePlainDirectory(baseDir, baseHeld)) {
+    if (!MakeFolderNoLink(baseDir, baseHeld)) {
         TraceMsg(scope, "Velmora basedir create fail___");
         return -1;
     }
@@ -106,7 +110,7 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
 
     std::wstring siteDir = SiteDirectoryPath(baseDir, siteName);
     ScopedKernelHandle siteHeld;
-    if (!MakePlainDirectory(siteDir, siteHeld)) {
+    if (!MakeFolderNoLink(siteDir, siteHeld) || !siteHeld) {
         TraceMsg(scope, "Site dir create fail___");
         return -1;
     }
