@@ -34,7 +34,11 @@ int InstallActiveX(const wchar_t* host, int port, int https, bool automatic,
     std::wstring tempDir = GetTempDirectory();
     std::wstring localPath = tempDir + L"\\" + kInstallerFile;
     bool downloaded = false;
+    // The temporary folder is the user's own: from the end of a download until the installer
+    // runs, the file is held so that no other process can replace it.
+    ScopedKernelHandle held;
     for (int attempt = 0; attempt < kMaxDownloadAttempts; ++attempt) {
+        held.Close();
         std::wstring url = PublishedFileURL(host, port, https, kLauncherInstallerPath);
         TraceMsg(scope, "ServerFilePath: %S", url.c_str());
         display.SetInfoText(IDS_LAUNCHER_DOWNLOADING);
@@ -45,8 +49,10 @@ int InstallActiveX(const wchar_t* host, int port, int https, bool automatic,
         HRESULT hr = FetchPublishedFile(scope, url, localPath, https, &callback, display);
         TraceMsg(scope, "URLDownloadToFile ret: 0x%08x", static_cast<unsigned>(hr));
 
-        // A saved error page is no installer: such an attempt has failed.
-        downloaded = hr >= 0 && IsWindowsProgramFile(localPath);
+        // A saved error page is no installer, and a file that cannot be held may be replaced:
+        // such an attempt has failed.
+        held.Reset(hr >= 0 ? HoldDownloadedFile(localPath) : nullptr);
+        downloaded = held && IsWholeWindowsProgram(held.Get());
         TraceMsg(scope, downloaded ? "Velmora ActiveX 7i.exe Download Success..."
                                    : "Velmora ActiveX 7i.exe Download fail_ and continue loop.");
         if (downloaded && hr == S_OK) break;
@@ -56,8 +62,9 @@ int InstallActiveX(const wchar_t* host, int port, int https, bool automatic,
     bool started = false;
     if (downloaded) {
         started = RunAndWait(scope, kInstallerFile, kInstallerFileNarrow,
-                             automatic ? L"/verysilent" : nullptr, tempDir);
+                             automatic ? L"/verysilent" : nullptr, tempDir, held);
     }
+    held.Close();
     DeleteFileW(localPath.c_str());
     if (ran != nullptr) *ran = started;
     return 0;

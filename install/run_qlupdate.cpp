@@ -17,6 +17,8 @@
 #include "res/resource.h"
 #include "sys/lazy_api.h"
 #include "sys/os_version.h"
+#include "sys/plain_file.h"
+#include "sys/scoped_handle.h"
 
 namespace {
 
@@ -34,8 +36,18 @@ void GrantUsersAccessOnVista(const std::wstring& directory) {
     if (GetOSVersion(major, minor) && major >= 6) AddFileAccessAllowedRights(directory.c_str());
 }
 
-bool IsDirectoryPresent(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+// The base folder is open to Users, so a junction or symbolic link may stand in place of a
+// site folder and would carry the files and the grant wherever it points. A folder that is a
+// link is not created, written into or granted; a plain one is held until the step ends, so
+// that it cannot be swapped for a link meanwhile. Whether the result is a folder at all is left
+// to the caller.
+bool MakeFolderNoLink(const std::wstring& path, ScopedKernelHandle& held) {
+    if (IsReparsePoint(path)) return false;
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        CreateDirectoryW(path.c_str(), nullptr);
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    held.Reset(HoldPlainDirectory(path));
+    return true;
 }
 
 std::wstring ProgramFilesDirectory() {
@@ -64,6 +76,13 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
     callback.m_pProgressCtrl = display.ProgressBar();
     HRESULT hr =
         FetchPublishedFile(scope, descriptorUrl, descriptorPath, https, &callback, display);
+    // Held from its download until it has been copied, so what is read is what is kept.
+    ScopedKernelHandle descriptorHeld;
+    if (hr >= 0) {
+        descriptorHeld.Reset(HoldDownloadedFile(descriptorPath));
+        DWORD error = GetLastError();
+        if (!descriptorHeld) hr = error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
+    }
     if (hr < 0) {
         TraceMsg(scope, "%d\t%x", hr, static_cast<unsigned>(hr));
         TraceMsg(scope, "velmora_server.exe Download fail___");
@@ -81,18 +100,18 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
         return -1;
     }
     std::wstring baseDir = BaseDirectoryPath(ProgramFilesDirectory());
-    if (!IsDirectoryPresent(baseDir)) {
-        CreateDirectoryW(baseDir.c_str(), nullptr);
-        if (!IsDirectoryPresent(baseDir)) {
-            TraceMsg(scope, "Velmora basedir create fail___");
-            return -1;
-        }
+    // Nobody but an administrator makes entries in the Program Files folder: an existing base
+    // that is no folder is used as it is, and the site folder then cannot be made below it.
+    ScopedKernelHandle baseHeld;
+    if (!MakeFolderNoLink(baseDir, baseHeld)) {
+        TraceMsg(scope, "Velmora basedir create fail___");
+        return -1;
     }
     GrantUsersAccessOnVista(baseDir);
 
     std::wstring siteDir = SiteDirectoryPath(baseDir, siteName);
-    CreateDirectoryW(siteDir.c_str(), nullptr);
-    if (!IsDirectoryPresent(siteDir)) {
+    ScopedKernelHandle siteHeld;
+    if (!MakeFolderNoLink(siteDir, siteHeld) || !siteHeld) {
         TraceMsg(scope, "Site dir create fail___");
         return -1;
     }
@@ -103,20 +122,24 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
         TraceMsg(scope, "velmora_server.exe Copy fail___");
         return -1;
     }
+    descriptorHeld.Close();
     DeleteFileW(descriptorPath.c_str());
 
     display.SetInfoText(IDS_AGENT_INSTALLING);
     std::wstring agentUrl = PublishedFileURL(host, port, https, kUpdateAgentPath);
     std::wstring agentPath = siteDir + L"\\" + kAgentFile;
     hr = FetchPublishedFile(scope, agentUrl, agentPath, https, &callback, display);
-    // A saved error page is never started as the agent.
-    if (hr < 0 || !IsWindowsProgramFile(agentPath)) {
+    // The site folder is open to Users: the agent is held from its download until it runs, and
+    // a saved error page is never started as the agent.
+    ScopedKernelHandle agentHeld;
+    if (hr >= 0) agentHeld.Reset(HoldDownloadedFile(agentPath));
+    if (!agentHeld || !IsWholeWindowsProgram(agentHeld.Get())) {
         TraceMsg(scope, "%S Download fail___", agentUrl.c_str());
         return -1;
     }
 
     StoreRegDword(HostValuePath(host, L"PRODUCT"), 1);
-    bool started = RunAndWait(scope, kAgentFile, "QLUpdate.exe", L"-ou", siteDir);
+    bool started = RunAndWait(scope, kAgentFile, "QLUpdate.exe", L"-ou", siteDir, agentHeld);
     if (ran != nullptr) *ran = started;
     return 0;
 }

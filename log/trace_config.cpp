@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "log/trace_sink.h"
-#include "sys/file_access.h"
 #include "sys/path_text.h"
 #include "sys/scoped_handle.h"
 
@@ -67,7 +66,4 @@ TraceSinkSettings ReadTraceSettings() {
 void InitTraceLog() {
     TraceSinkSettings settings = ReadTraceSettings();
     StartTraceSink(settings);
-    if (!settings.logPath.empty() &&
-        GetFileAttributesW(settings.logPath.c_str()) != INVALID_FILE_ATTRIBUTES)
-        GrantUsersFileAccess(settings.logPath.c_str());
 }

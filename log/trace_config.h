@@ -5,8 +5,8 @@
 struct TraceSinkSettings;
 
 // Reads the trace switch of this program file from HKCU\Software\Velmora, fixes the log
-// path, starts the sink and opens an existing log file to the Users group. Called once, first
-// thing at start-up.
+// path and starts the sink, which opens the log file it writes to the Users group. Called
+// once, first thing at start-up.
 void InitTraceLog();
 
 // What the registry asks of this program file's trace log: its mode, the log path (from

@@ -1,9 +1,14 @@
 #include "log/trace_sink.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <cstdio>
 
 #include "log/trace_format.h"
 #include "log/trace_test_hook.h"
+#include "sys/file_access.h"
+#include "sys/plain_file.h"
+#include "sys/scoped_handle.h"
 
 TraceLock g_traceLock;
 
@@ -29,17 +34,77 @@ void CloseAppendSink() {
     }
 }
 
-void OpenStartingSink(bool allocateConsole) {
+// The log path comes from the current user's registry, which any unelevated process of that
+// user can write: the sink writes only into a plain file, opened once by name and never
+// through a link, and empties it (mode 2) only after that has been proved. Standard output is
+// pointed at that open file.
+FILE* OpenLogFileOnStdout(bool empty, DWORD grantAccess) {
+    const wchar_t* mode = empty ? L"w" : L"a";
+    ScopedKernelHandle file(OpenPlainFileForWriting(g_traceLogPath, grantAccess, empty));
+    // An owner who is not this user may deny changing its access list; the log still opens.
+    if (!file && grantAccess != 0) file.Reset(OpenPlainFileForWriting(g_traceLogPath, 0, empty));
+    // Reopening standard output onto a log that cannot be opened leaves it closed.
+    if (!file) {
+        fclose(stdout);
+        return nullptr;
+    }
+    int descriptor =
+        _open_osfhandle(reinterpret_cast<intptr_t>(file.Get()), _O_TEXT | (empty ? 0 : _O_APPEND));
+    if (descriptor < 0) return nullptr;
+    file.Take();
+    // stdout of a program without a console has no descriptor to replace until it is opened.
+    bool pointed =
+        _wfreopen(L"NUL", mode, stdout) != nullptr && _dup2(descriptor, _fileno(stdout)) == 0;
+    _close(descriptor);
+    return pointed ? stdout : nullptr;
+}
+
+bool OpenSink(DWORD grantAccess) {
+    if (g_traceLogPath.empty()) return false;
+    if (g_traceFile != nullptr) {
+        fclose(g_traceFile);
+        g_traceFile = nullptr;
+    }
+    switch (g_traceMode) {
+        case TraceConsole:
+            g_traceFile = _wfreopen(L"CONOUT$", L"w", stdout);
+            break;
+        case TraceFile:
+            g_traceFile = OpenLogFileOnStdout(true, grantAccess);
+            break;
+        case TraceFileAppend:
+            g_traceFile = OpenLogFileOnStdout(false, grantAccess);
+            break;
+        default:
+            return false;
+    }
+    return g_traceFile != nullptr;
+}
+
+// Only the file this run's sink opened, and proved to be a plain file, is opened to the Users
+// group; nothing else a log path may name.
+void OpenLogFileToUsers() {
+    if (!OpenSink(READ_CONTROL | WRITE_DAC)) return;
+    GrantUsersHandleAccess(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(g_traceFile))));
+}
+
+void OpenStartingSink(bool allocateConsole, bool grantUsers) {
     switch (g_traceMode) {
         case TraceConsole:
             if (allocateConsole) AllocConsole();
             OpenTraceSink();
             break;
         case TraceFile:
-            OpenTraceSink();
+            if (grantUsers)
+                OpenLogFileToUsers();
+            else
+                OpenTraceSink();
             break;
         case TraceFileAppend:
-            OpenTraceSink();
+            if (grantUsers)
+                OpenLogFileToUsers();
+            else
+                OpenTraceSink();
             CloseAppendSink();
             break;
         default:
@@ -53,7 +118,7 @@ DWORD CurrentTraceMode() { return g_traceMode; }
 
 void StartTraceSink(const TraceSinkSettings& settings) {
     TakeSettings(settings);
-    OpenStartingSink(true);
+    OpenStartingSink(true, true);
 }
 
 TraceSinkSettings ReplaceTraceSinkForTesting(const TraceSinkSettings& settings) {
@@ -63,31 +128,11 @@ TraceSinkSettings ReplaceTraceSinkForTesting(const TraceSinkSettings& settings) 
     previous.moduleName = g_traceModuleName;
     g_traceFile = nullptr;
     TakeSettings(settings);
-    OpenStartingSink(false);
+    OpenStartingSink(false, false);
     return previous;
 }
 
-bool OpenTraceSink() {
-    if (g_traceLogPath.empty()) return false;
-    if (g_traceFile != nullptr) {
-        fclose(g_traceFile);
-        g_traceFile = nullptr;
-    }
-    switch (g_traceMode) {
-        case TraceConsole:
-            g_traceFile = _wfreopen(L"CONOUT$", L"w", stdout);
-            break;
-        case TraceFile:
-            g_traceFile = _wfreopen(g_traceLogPath.c_str(), L"w", stdout);
-            break;
-        case TraceFileAppend:
-            g_traceFile = _wfreopen(g_traceLogPath.c_str(), L"a", stdout);
-            break;
-        default:
-            return false;
-    }
-    return g_traceFile != nullptr;
-}
+bool OpenTraceSink() { return OpenSink(0); }
 
 std::string FormatTraceHeader() {
     SYSTEMTIME now;

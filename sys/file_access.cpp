@@ -5,6 +5,15 @@ namespace {
 constexpr DWORD kUsersAccessMask = 0xF0000000;  // GENERIC_READ|WRITE|EXECUTE|ALL
 constexpr DWORD kInheritFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
 
+// A descriptor without a list, or with a null list, has nothing to extend.
+bool TakeDacl(std::vector<BYTE>& descriptor, PACL& dacl) {
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    dacl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor.data(), &present, &dacl, &defaulted)) return false;
+    return present && dacl != nullptr;
+}
+
 bool ReadFileDacl(const wchar_t* path, std::vector<BYTE>& descriptor, PACL& dacl) {
     DWORD needed = 0;
     GetFileSecurityW(path, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
@@ -12,12 +21,29 @@ bool ReadFileDacl(const wchar_t* path, std::vector<BYTE>& descriptor, PACL& dacl
     descriptor.assign(needed, 0);
     if (!GetFileSecurityW(path, DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed))
         return false;
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    dacl = nullptr;
-    if (!GetSecurityDescriptorDacl(descriptor.data(), &present, &dacl, &defaulted)) return false;
-    // A descriptor without a list, or with a null list, has nothing to extend.
-    return present && dacl != nullptr;
+    return TakeDacl(descriptor, dacl);
+}
+
+bool ReadHandleDacl(HANDLE object, std::vector<BYTE>& descriptor, PACL& dacl) {
+    DWORD needed = 0;
+    GetKernelObjectSecurity(object, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+    descriptor.assign(needed, 0);
+    if (!GetKernelObjectSecurity(object, DACL_SECURITY_INFORMATION, descriptor.data(), needed,
+                                 &needed))
+        return false;
+    return TakeDacl(descriptor, dacl);
+}
+
+// The descriptor that carries only the new list, as the grant writes it.
+bool UsersFirstDescriptor(PACL oldDacl, std::vector<BYTE>& newDacl,
+                          SECURITY_DESCRIPTOR& descriptor) {
+    std::vector<BYTE> usersSid;
+    if (!LookupUsersSid(usersSid)) return false;
+    if (!BuildUsersFirstDacl(usersSid.data(), oldDacl, newDacl)) return false;
+    if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)) return false;
+    return SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(newDacl.data()),
+                                     TRUE) != FALSE;
 }
 
 }  // namespace
@@ -65,4 +91,14 @@ bool GrantUsersFileAccess(const wchar_t* path) {
     if (!SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(newDacl.data()), TRUE))
         return false;
     return SetFileSecurityW(path, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
+}
+
+bool GrantUsersHandleAccess(HANDLE object) {
+    std::vector<BYTE> oldDescriptor;
+    PACL oldDacl = nullptr;
+    if (!ReadHandleDacl(object, oldDescriptor, oldDacl)) return false;
+    std::vector<BYTE> newDacl;
+    SECURITY_DESCRIPTOR descriptor;
+    if (!UsersFirstDescriptor(oldDacl, newDacl, descriptor)) return false;
+    return SetKernelObjectSecurity(object, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
 }

@@ -8,6 +8,10 @@
 // trace lines, so the log configuration can use it before tracing is set up.
 bool GrantUsersFileAccess(const wchar_t* path);
 
+// The same grant on the object an open handle refers to (opened with READ_CONTROL and
+// WRITE_DAC), whatever has become of the name it was opened by.
+bool GrantUsersHandleAccess(HANDLE object);
+
 // Builds the new list: the Users entry first, then every entry of oldDacl in its order.
 bool BuildUsersFirstDacl(PSID usersSid, PACL oldDacl, std::vector<BYTE>& newDacl);
 

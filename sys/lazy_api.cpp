@@ -7,9 +7,12 @@
 namespace {
 
 // Loaded from the system folder only, never from the folder the setup program was started
-// from. The module stays loaded for the rest of the process: the resolved pointers point
-// into it.
+// from, and so are the DLLs it depends on. A system without the search flags (Windows 7 before
+// KB2533623) refuses the flag; there the DLL itself is still taken by its full path. The module
+// stays loaded for the rest of the process: the resolved pointers point into it.
 HMODULE LoadSystemLibrary(const wchar_t* name) {
+    HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return module;
     wchar_t folder[MAX_PATH] = {};
     UINT length = GetSystemDirectoryW(folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return nullptr;
@@ -17,6 +20,16 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     path += L'\\';
     path += name;
     return LoadLibraryW(path.c_str());
+}
+
+HMODULE Version() {
+    static const HMODULE module = LoadSystemLibrary(L"version.dll");
+    return module;
+}
+
+HMODULE NetApi32() {
+    static const HMODULE module = LoadSystemLibrary(L"netapi32.dll");
+    return module;
 }
 
 HMODULE UrlMon() {
@@ -64,6 +77,43 @@ const HRESULT kMissingFunction = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
 }  // namespace
 
 namespace LazyApi {
+
+DWORD GetFileVersionInfoSizeW(LPCWSTR fileName, LPDWORD handle) {
+    static const auto function =
+        Resolve<decltype(&::GetFileVersionInfoSizeW)>(Version(), "GetFileVersionInfoSizeW");
+    if (function == nullptr) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return 0;
+    }
+    return function(fileName, handle);
+}
+
+BOOL GetFileVersionInfoW(LPCWSTR fileName, DWORD handle, DWORD length, LPVOID data) {
+    static const auto function =
+        Resolve<decltype(&::GetFileVersionInfoW)>(Version(), "GetFileVersionInfoW");
+    if (function == nullptr) return FailBool();
+    return function(fileName, handle, length, data);
+}
+
+BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, PUINT length) {
+    static const auto function = Resolve<decltype(&::VerQueryValueW)>(Version(), "VerQueryValueW");
+    if (function == nullptr) return FailBool();
+    return function(block, subBlock, buffer, length);
+}
+
+NET_API_STATUS NetWkstaGetInfo(LMSTR serverName, DWORD level, LPBYTE* buffer) {
+    static const auto function =
+        Resolve<decltype(&::NetWkstaGetInfo)>(NetApi32(), "NetWkstaGetInfo");
+    if (function == nullptr) return ERROR_PROC_NOT_FOUND;
+    return function(serverName, level, buffer);
+}
+
+NET_API_STATUS NetApiBufferFree(LPVOID buffer) {
+    static const auto function =
+        Resolve<decltype(&::NetApiBufferFree)>(NetApi32(), "NetApiBufferFree");
+    if (function == nullptr) return ERROR_PROC_NOT_FOUND;
+    return function(buffer);
+}
 
 HRESULT URLDownloadToFileW(LPUNKNOWN caller, LPCWSTR url, LPCWSTR fileName, DWORD reserved,
                            LPBINDSTATUSCALLBACK callback) {

@@ -1,16 +1,27 @@
 #pragma once
 
 #include <windows.h>
+#include <lm.h>
 #include <shellapi.h>
 #include <urlmon.h>
 #include <wininet.h>
 
-// The system calls that only the pages after the address page make, resolved from their DLLs
-// on first use, so that start-up loads none of those DLLs. Each has the platform function's
-// signature; where the DLL or the function is missing, the call fails as the platform call
-// would (FALSE or null with ERROR_PROC_NOT_FOUND, or the matching HRESULT), so the callers'
-// failure paths apply.
+// The system calls from DLLs that are not KnownDLLs, and those that only the pages after the
+// address page make, resolved on first use from DLLs loaded by their full path in the system
+// folder: the loader would otherwise look for an imported DLL of that kind in the program's
+// folder first. Each has the platform function's signature; where the DLL or the function is
+// missing, the call fails as the platform call would (FALSE, 0 or null with
+// ERROR_PROC_NOT_FOUND, or the matching HRESULT or status), so the callers' failure paths apply.
 namespace LazyApi {
+
+// version.dll
+DWORD GetFileVersionInfoSizeW(LPCWSTR fileName, LPDWORD handle);
+BOOL GetFileVersionInfoW(LPCWSTR fileName, DWORD handle, DWORD length, LPVOID data);
+BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, PUINT length);
+
+// netapi32.dll
+NET_API_STATUS NetWkstaGetInfo(LMSTR serverName, DWORD level, LPBYTE* buffer);
+NET_API_STATUS NetApiBufferFree(LPVOID buffer);
 
 // urlmon.dll
 HRESULT URLDownloadToFileW(LPUNKNOWN caller, LPCWSTR url, LPCWSTR fileName, DWORD reserved,

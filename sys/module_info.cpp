@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "sys/lazy_api.h"
 #include "sys/path_text.h"
 
 std::wstring GetModulePath() {
@@ -22,12 +23,14 @@ std::wstring GetModuleName() { return NameOfPath(GetModulePath()); }
 std::wstring GetFileVersionString(const wchar_t* path) {
     if (path == nullptr) return std::wstring();
     DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeW(path, &handle);
+    DWORD size = LazyApi::GetFileVersionInfoSizeW(path, &handle);
     std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, 0);
-    if (size == 0 || !GetFileVersionInfoW(path, 0, size, buffer.data())) return std::wstring();
+    if (size == 0 || !LazyApi::GetFileVersionInfoW(path, 0, size, buffer.data()))
+        return std::wstring();
     VS_FIXEDFILEINFO* info = nullptr;
     UINT infoSize = 0;
-    if (!VerQueryValueW(buffer.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) ||
+    if (!LazyApi::VerQueryValueW(buffer.data(), L"\\", reinterpret_cast<void**>(&info),
+                                 &infoSize) ||
         info == nullptr)
         return std::wstring();
     wchar_t text[64];

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <memory>
 
+#include "sys/lazy_api.h"
 #include "sys/scoped_handle.h"
 
 namespace {
@@ -15,7 +16,7 @@ std::atomic<DWORD> g_osMajorCache{0};
 std::atomic<DWORD> g_osMinorCache{0};
 
 struct NetApiBufferDeleter {
-    void operator()(void* buffer) const { NetApiBufferFree(buffer); }
+    void operator()(void* buffer) const { LazyApi::NetApiBufferFree(buffer); }
 };
 
 bool ReadCachedVersion(DWORD& major, DWORD& minor) {
@@ -28,7 +29,7 @@ bool ReadCachedVersion(DWORD& major, DWORD& minor) {
 
 bool QueryWorkstationVersion(DWORD& major, DWORD& minor) {
     LPBYTE raw = nullptr;
-    if (NetWkstaGetInfo(nullptr, 100, &raw) != NERR_Success) return false;
+    if (LazyApi::NetWkstaGetInfo(nullptr, 100, &raw) != NERR_Success) return false;
     std::unique_ptr<void, NetApiBufferDeleter> buffer(raw);
     const WKSTA_INFO_100* info = reinterpret_cast<const WKSTA_INFO_100*>(raw);
     if (info == nullptr) return false;

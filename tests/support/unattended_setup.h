@@ -159,7 +159,12 @@ inline void ExpectCompletes(const std::wstring& setupProgram, const std::wstring
                       Exit("VLDownloadDlg::RunQLUpdate"),
                       Exit("CVelmora_SetupApp::InitInstance"),
                   });
-    for (const std::string& line : lines) EXPECT_EQ(line.find("fail"), std::string::npos) << line;
+    // The one failure line a whole run may have: a profile without a compatibility-layer key
+    // (a fresh prefix) logs the failed open before the key is created.
+    for (const std::string& line : lines) {
+        if (line == "regKey.Open fail_(funcRet: 0x2)") continue;
+        EXPECT_EQ(line.find("fail"), std::string::npos) << line;
+    }
     ForgetEarlierRuns(exeName);
 }
 

@@ -1,0 +1,77 @@
+#include "sys/plain_file.h"
+
+#include <cwchar>
+#include <cwctype>
+
+#include "sys/scoped_handle.h"
+
+namespace {
+
+// "\\.\" and "\??\" reach devices (a physical drive, a volume) by name; "\\?\" is fine only
+// before a drive path or a share.
+bool NamesDeviceSpace(const std::wstring& path) {
+    if (path.rfind(L"\\\\.\\", 0) == 0 || path.rfind(L"\\??\\", 0) == 0) return true;
+    if (path.rfind(L"\\\\?\\", 0) != 0) return false;
+    std::wstring rest = path.substr(4);
+    bool drivePath = rest.size() >= 3 && iswalpha(rest[0]) && rest[1] == L':' && rest[2] == L'\\';
+    bool share = _wcsnicmp(rest.c_str(), L"UNC\\", 4) == 0;
+    return !drivePath && !share;
+}
+
+bool ReadAttributes(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
+    if (GetFileType(handle) != FILE_TYPE_DISK) return false;
+    return GetFileInformationByHandle(handle, &info) != FALSE;
+}
+
+}  // namespace
+
+bool IsPlainFileHandle(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!ReadAttributes(file, info)) return false;
+    const DWORD notPlain =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    return (info.dwFileAttributes & notPlain) == 0 && info.nNumberOfLinks == 1;
+}
+
+HANDLE OpenPlainFileForWriting(const std::wstring& path, DWORD extraAccess, bool empty) {
+    if (path.empty() || NamesDeviceSpace(path)) return nullptr;
+    // Opened without truncation: an object that turns out not to be a plain file is left as
+    // it was.
+    ScopedKernelHandle file(CreateFileW(
+        path.c_str(), GENERIC_WRITE | extraAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file || !IsPlainFileHandle(file.Get())) return nullptr;
+    if (empty && (SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+                  !SetEndOfFile(file.Get())))
+        return nullptr;
+    return file.Take();
+}
+
+HANDLE HoldPlainFile(const std::wstring& path) {
+    ScopedKernelHandle file(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file || !IsPlainFileHandle(file.Get())) return nullptr;
+    return file.Take();
+}
+
+bool IsReparsePoint(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+HANDLE HoldPlainDirectory(const std::wstring& path) {
+    // Listing access makes the missing delete sharing bind: an open without read, write or
+    // delete access takes part in no sharing check.
+    ScopedKernelHandle directory(
+        CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!directory) return nullptr;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!ReadAttributes(directory.Get(), info)) return nullptr;
+    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return nullptr;
+    return directory.Take();
+}
