@@ -9,6 +9,7 @@ TraceLock g_traceLock;
 
 namespace {
 
+AllocConsoleCall g_allocConsole = AllocConsole;
 DWORD g_traceMode = TraceOff;
 FILE* g_traceFile = nullptr;
 std::wstring g_traceLogPath;
@@ -32,7 +33,7 @@ void CloseAppendSink() {
 void OpenStartingSink(bool allocateConsole) {
     switch (g_traceMode) {
         case TraceConsole:
-            if (allocateConsole) AllocConsole();
+            if (allocateConsole) g_allocConsole();
             OpenTraceSink();
             break;
         case TraceFile:
@@ -64,6 +65,12 @@ TraceSinkSettings ReplaceTraceSinkForTesting(const TraceSinkSettings& settings) 
     g_traceFile = nullptr;
     TakeSettings(settings);
     OpenStartingSink(false);
+    return previous;
+}
+
+AllocConsoleCall ReplaceAllocConsoleForTesting(AllocConsoleCall call) {
+    AllocConsoleCall previous = g_allocConsole;
+    g_allocConsole = call;
     return previous;
 }
 

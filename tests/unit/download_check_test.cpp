@@ -7,8 +7,6 @@
 
 namespace {
 
-using testfiles::ScratchDir;
-
 struct FileCase {
     const char* label;
     std::string bytes;
@@ -16,7 +14,7 @@ struct FileCase {
 };
 
 TEST(DownloadCheck, OnlyFilesStartingWithMzArePrograms) {
-    ScratchDir dir(L"download_check");
+    TempFolder dir(L"download_check");
     const FileCase cases[] = {
         {"signature alone", "MZ", true},
         {"signature and more", std::string("MZ\x90\0\x03", 5) + std::string(200, '\0'), true},
@@ -29,7 +27,7 @@ TEST(DownloadCheck, OnlyFilesStartingWithMzArePrograms) {
     };
     for (const FileCase& c : cases) {
         std::wstring path = dir.File(L"download.exe");
-        ASSERT_TRUE(testfiles::WriteBytes(path, c.bytes));
+        ASSERT_TRUE(WriteWholeFile(path, c.bytes));
         EXPECT_EQ(IsWindowsProgramFile(path), c.program) << c.label;
     }
     EXPECT_FALSE(IsWindowsProgramFile(dir.File(L"missing.exe")));
@@ -41,9 +39,9 @@ TEST(DownloadCheck, TheBuiltProgramIsAProgram) {
 }
 
 TEST(DownloadCheck, ShortOnlyWhenTheAnnouncedSizeIsKnownAndNotReached) {
-    ScratchDir dir(L"download_short");
+    TempFolder dir(L"download_short");
     const std::wstring path = dir.File(L"download.exe");
-    ASSERT_TRUE(testfiles::WriteBytes(path, std::string(1000, 'x')));
+    ASSERT_TRUE(WriteWholeFile(path, std::string(1000, 'x')));
     const struct {
         int announced;
         bool shortDownload;
@@ -57,7 +55,7 @@ TEST(DownloadCheck, ShortOnlyWhenTheAnnouncedSizeIsKnownAndNotReached) {
 }
 
 TEST(DownloadCheck, AMissingFileIsShortOfAnyPositiveSize) {
-    ScratchDir dir(L"download_missing");
+    TempFolder dir(L"download_missing");
     const std::wstring path = dir.File(L"missing.exe");
     EXPECT_TRUE(IsShortDownload(path, 1));
     EXPECT_FALSE(IsShortDownload(path, 0));
