@@ -14,6 +14,7 @@ TraceLock g_traceLock;
 
 namespace {
 
+AllocConsoleCall g_allocConsole = AllocConsole;
 DWORD g_traceMode = TraceOff;
 FILE* g_traceFile = nullptr;
 std::wstring g_traceLogPath;
@@ -91,7 +92,7 @@ void OpenLogFileToUsers() {
 void OpenStartingSink(bool allocateConsole, bool grantUsers) {
     switch (g_traceMode) {
         case TraceConsole:
-            if (allocateConsole) AllocConsole();
+            if (allocateConsole) g_allocConsole();
             OpenTraceSink();
             break;
         case TraceFile:
@@ -129,6 +130,12 @@ TraceSinkSettings ReplaceTraceSinkForTesting(const TraceSinkSettings& settings) 
     g_traceFile = nullptr;
     TakeSettings(settings);
     OpenStartingSink(false, false);
+    return previous;
+}
+
+AllocConsoleCall ReplaceAllocConsoleForTesting(AllocConsoleCall call) {
+    AllocConsoleCall previous = g_allocConsole;
+    g_allocConsole = call;
     return previous;
 }
 

@@ -11,3 +11,8 @@
 // can restore them. The stream the sink held is let go without closing it: it is standard
 // output, which the caller restores or the next opening reopens.
 TraceSinkSettings ReplaceTraceSinkForTesting(const TraceSinkSettings& settings);
+
+// Wine without a desktop allocates no console, so a test sees that console mode asks for one
+// by standing in for AllocConsole here; gives back the call it replaced.
+using AllocConsoleCall = BOOL(WINAPI*)();
+AllocConsoleCall ReplaceAllocConsoleForTesting(AllocConsoleCall call);

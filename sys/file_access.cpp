@@ -1,6 +1,10 @@
 #include "sys/file_access.h"
 
+#include "sys/file_access_test_hook.h"
+
 namespace {
+
+SetFileSecurityCall g_setFileSecurity = SetFileSecurityW;
 
 constexpr DWORD kUsersAccessMask = 0xF0000000;  // GENERIC_READ|WRITE|EXECUTE|ALL
 constexpr DWORD kInheritFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
@@ -90,7 +94,13 @@ bool GrantUsersFileAccess(const wchar_t* path) {
     if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)) return false;
     if (!SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(newDacl.data()), TRUE))
         return false;
-    return SetFileSecurityW(path, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
+    return g_setFileSecurity(path, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
+}
+
+SetFileSecurityCall ReplaceSetFileSecurityForTesting(SetFileSecurityCall call) {
+    SetFileSecurityCall previous = g_setFileSecurity;
+    g_setFileSecurity = call;
+    return previous;
 }
 
 bool GrantUsersHandleAccess(HANDLE object) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "sys/lazy_api.h"
+#include "sys/os_version_test_hook.h"
 #include "sys/scoped_handle.h"
 
 namespace {
@@ -19,6 +20,38 @@ struct NetApiBufferDeleter {
     void operator()(void* buffer) const { LazyApi::NetApiBufferFree(buffer); }
 };
 
+bool AskWorkstationService(DWORD& major, DWORD& minor) {
+    LPBYTE raw = nullptr;
+    if (LazyApi::NetWkstaGetInfo(nullptr, 100, &raw) != NERR_Success) return false;
+    std::unique_ptr<void, NetApiBufferDeleter> buffer(raw);
+    const WKSTA_INFO_100* info = reinterpret_cast<const WKSTA_INFO_100*>(raw);
+    if (info == nullptr) return false;
+    major = info->wki100_ver_major;
+    minor = info->wki100_ver_minor;
+    return true;
+}
+
+bool AskNtDll(RTL_OSVERSIONINFOW& info) {
+    using RtlGetVersionFn = LONG(WINAPI*)(PRTL_OSVERSIONINFOW);
+    ScopedLibrary ntdll(LoadLibraryW(L"NtDll.dll"));
+    if (!ntdll) return false;
+    FARPROC proc = GetProcAddress(ntdll.Get(), "RtlGetVersion");
+    if (proc == nullptr) return false;
+    RtlGetVersionFn rtlGetVersion =
+        reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(proc));
+    rtlGetVersion(&info);
+    return true;
+}
+
+bool AskVersionFunctions(OSVERSIONINFOEXW& info) {
+#ifdef _MSC_VER
+#pragma warning(suppress : 4996)
+#endif
+    return GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info)) != FALSE;
+}
+
+OsVersionPlatform g_platform = {AskWorkstationService, AskNtDll, AskVersionFunctions};
+
 bool ReadCachedVersion(DWORD& major, DWORD& minor) {
     DWORD cachedMajor = g_osMajorCache.load(std::memory_order_acquire);
     if (cachedMajor == 0) return false;
@@ -28,30 +61,17 @@ bool ReadCachedVersion(DWORD& major, DWORD& minor) {
 }
 
 bool QueryWorkstationVersion(DWORD& major, DWORD& minor) {
-    LPBYTE raw = nullptr;
-    if (LazyApi::NetWkstaGetInfo(nullptr, 100, &raw) != NERR_Success) return false;
-    std::unique_ptr<void, NetApiBufferDeleter> buffer(raw);
-    const WKSTA_INFO_100* info = reinterpret_cast<const WKSTA_INFO_100*>(raw);
-    if (info == nullptr) return false;
-    g_osMinorCache.store(info->wki100_ver_minor, std::memory_order_relaxed);
-    g_osMajorCache.store(info->wki100_ver_major, std::memory_order_release);
+#include "sys/lazy_api.h"
+#include "sys/os_version_test_hook.h"
     return ReadCachedVersion(major, minor);
 }
 
 // The native call answers with the true version even where the version functions are told
 // to report an older one.
 bool QueryNativeVersion(DWORD& major, DWORD& minor) {
-    using RtlGetVersionFn = LONG(WINAPI*)(PRTL_OSVERSIONINFOW);
-    ScopedLibrary ntdll(LoadLibraryW(L"NtDll.dll"));
-    if (!ntdll) return false;
-    FARPROC proc = GetProcAddress(ntdll.Get(), "RtlGetVersion");
-    if (proc == nullptr) return false;
-    RtlGetVersionFn rtlGetVersion =
-        reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(proc));
     RTL_OSVERSIONINFOW info = {};
     info.dwOSVersionInfoSize = sizeof(info);
-    rtlGetVersion(&info);
-    if (info.dwMajorVersion == 0) return false;
+    if (!g_platform.native(info) || info.dwMajorVersion == 0) return false;
     major = info.dwMajorVersion;
     minor = info.dwMinorVersion;
     return true;
@@ -60,11 +80,7 @@ bool QueryNativeVersion(DWORD& major, DWORD& minor) {
 void QueryVersionFunctions(DWORD& major, DWORD& minor) {
     OSVERSIONINFOEXW info = {};
     info.dwOSVersionInfoSize = sizeof(info);
-#ifdef _MSC_VER
-#pragma warning(suppress : 4996)
-#endif
-    BOOL ok = GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info));
-    if (ok && info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+    if (g_platform.versionFunctions(info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
         major = info.dwMajorVersion;
         minor = info.dwMinorVersion;
     }
@@ -94,6 +110,14 @@ bool IsOSVersionAtLeast(DWORD major, DWORD minor) {
     mask = VerSetConditionMask(mask, VER_PLATFORMID, VER_EQUAL);
     return VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_PLATFORMID, mask) !=
            FALSE;
+}
+
+OsVersionPlatform ReplaceOsVersionPlatformForTesting(const OsVersionPlatform& platform) {
+    OsVersionPlatform previous = g_platform;
+    g_platform = platform;
+    g_osMajorCache.store(0, std::memory_order_release);
+    g_osMinorCache.store(0, std::memory_order_relaxed);
+    return previous;
 }
 
 bool GetOSVersion(DWORD& major, DWORD& minor) {

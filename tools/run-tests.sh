@@ -13,6 +13,8 @@ cleanup() {
   stop_private_display
 }
 trap cleanup EXIT
+# A zone away from UTC, half an hour off too, so that a log's local time cannot pass for UTC.
+export TZ=Asia/Kolkata
 start_private_display
 start_persistent_wineserver
 

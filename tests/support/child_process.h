@@ -1,39 +1,14 @@
 #pragma once
 
-// Helpers for the tests that start real programs: a private temporary folder, copies of built
-// programs, child processes with a time limit, and whole-file reads.
+// Helpers for the tests that start real programs: copies of built programs and child
+// processes with a time limit.
 
 #include <windows.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "sys/scoped_handle.h"
-
-// A fresh folder under the temporary directory, removed with everything in it at the end.
-class TempFolder {
-  public:
-    explicit TempFolder(const std::wstring& prefix) {
-        wchar_t base[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, base);
-        m_path = std::wstring(base) + prefix + L"_" + std::to_wstring(GetCurrentProcessId()) +
-                 L"_" + std::to_wstring(GetTickCount());
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::wstring& Path() const { return m_path; }
-    std::wstring File(const std::wstring& name) const { return m_path + L"\\" + name; }
-
-  private:
-    std::wstring m_path;
-};
+#include "tests/support/test_files.h"
 
 inline std::wstring FixturePath(const wchar_t* name) {
     return std::wstring(VELMORA_BINARY_DIR_W) + L"\\fixtures\\" + name;
@@ -47,30 +22,28 @@ inline bool CopyProgram(const std::wstring& from, const std::wstring& to) {
     return CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
 }
 
-inline std::string ReadWholeFile(const std::wstring& path) {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline bool WriteWholeFile(const std::wstring& path, const std::string& content) {
-    std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-    out << content;
-    return static_cast<bool>(out);
-}
-
 // A started program that is ended by force if the test is left before it ended by itself.
 class ChildProcess {
   public:
-    // program is started with its own directory as working directory.
-    bool Start(const std::wstring& program, const std::wstring& arguments) {
+    // program is started in workingDir, by default its own directory; with stdOut its
+    // standard output and error go to that inheritable handle.
+    bool Start(const std::wstring& program, const std::wstring& arguments, HANDLE stdOut = nullptr,
+               DWORD creationFlags = 0, const wchar_t* workingDir = nullptr) {
         std::wstring commandLine = L"\"" + program + L"\"";
         if (!arguments.empty()) commandLine += L" " + arguments;
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
+        if (stdOut != nullptr) {
+            startup.dwFlags = STARTF_USESTDHANDLES;
+            startup.hStdOutput = stdOut;
+            startup.hStdError = stdOut;
+        }
         PROCESS_INFORMATION info = {};
-        std::wstring directory = std::filesystem::path(program).parent_path().wstring();
-        if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            directory.c_str(), &startup, &info))
+        std::wstring directory = workingDir != nullptr
+                                     ? std::wstring(workingDir)
+                                     : std::filesystem::path(program).parent_path().wstring();
+        if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, stdOut != nullptr,
+                            creationFlags, nullptr, directory.c_str(), &startup, &info))
             return false;
         m_process.Reset(info.hProcess);
         ScopedKernelHandle thread(info.hThread);
@@ -85,6 +58,8 @@ class ChildProcess {
         GetExitCodeProcess(m_process.Get(), &code);
         return static_cast<long>(code);
     }
+
+    DWORD ProcessId() const { return m_processId; }
 
     // Asks every top-level window of the program to close, as the user would.
     void CloseWindows() { EnumWindows(&CloseIfOwned, static_cast<LPARAM>(m_processId)); }
@@ -114,6 +89,27 @@ inline long RunToEnd(const std::wstring& program, const std::wstring& arguments,
     ChildProcess child;
     if (!child.Start(program, arguments)) return -1;
     return child.WaitForExit(timeoutMs);
+}
+
+// How a program started by RunChild ended: finished is false when it could not start or did
+// not end in time (it is then ended by force).
+struct ChildRun {
+    bool finished = false;
+    DWORD exitCode = 0;
+    DWORD processId = 0;
+};
+
+inline ChildRun RunChild(const std::wstring& program, const std::wstring& arguments,
+                         HANDLE stdOut = nullptr, DWORD creationFlags = 0,
+                         DWORD timeoutMs = 60000) {
+    ChildRun run;
+    ChildProcess child;
+    if (!child.Start(program, arguments, stdOut, creationFlags)) return run;
+    run.processId = child.ProcessId();
+    long code = child.WaitForExit(timeoutMs);
+    run.finished = code != -1;
+    run.exitCode = static_cast<DWORD>(code);
+    return run;
 }
 
 // Wine picks the Windows version it shows a program by the program's file name.

@@ -1,6 +1,7 @@
 #pragma once
 
-// Files and folders for tests that work on the real file system of the prefix.
+// Files and folders for tests that work on the real file system of the prefix: one temporary
+// folder, one whole-file reader and writer, one existence check.
 
 #include <windows.h>
 #include <filesystem>
@@ -18,71 +19,6 @@ inline std::wstring TempRoot() {
     while (!dir.empty() && dir.back() == L'\\') dir.pop_back();
     return dir;
 }
-
-inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-    ScopedKernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) &&
-           written == bytes.size();
-}
-
-inline std::string ReadBytes(const std::wstring& path) {
-    ScopedKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string bytes;
-    if (!file) return bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-        bytes.append(buffer, got);
-    }
-    return bytes;
-}
-
-struct FindHandleTraits {
-    using Handle = HANDLE;
-    static Handle Null() { return INVALID_HANDLE_VALUE; }
-    static bool IsValid(Handle h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-    static void Close(Handle h) { FindClose(h); }
-};
-using ScopedFindHandle = ScopedHandle<FindHandleTraits>;
-
-// Removes a folder with the files directly inside it.
-inline void RemoveFlatDirectory(const std::wstring& dir) {
-    WIN32_FIND_DATAW found;
-    ScopedFindHandle search(FindFirstFileW((dir + L"\\*").c_str(), &found));
-    if (search) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..") DeleteFileW((dir + L"\\" + name).c_str());
-        } while (FindNextFileW(search.Get(), &found));
-    }
-    search.Close();
-    RemoveDirectoryW(dir.c_str());
-}
-
-// A fresh folder below the temporary folder, removed again with its files at the end.
-class ScratchDir {
-  public:
-    explicit ScratchDir(const std::wstring& label) {
-        m_path = TempRoot() + L"\\velmora_" + label + L"_" + std::to_wstring(GetCurrentProcessId());
-        RemoveFlatDirectory(m_path);
-        CreateDirectoryW(m_path.c_str(), nullptr);
-    }
-    ~ScratchDir() { RemoveFlatDirectory(m_path); }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    const std::wstring& Path() const { return m_path; }
-    std::wstring File(const std::wstring& name) const { return m_path + L"\\" + name; }
-
-  private:
-    std::wstring m_path;
-};
 
 // Splits text into lines at LF, dropping the LFs and a CR before them.
 inline std::vector<std::string> SplitLines(const std::string& text) {
@@ -111,3 +47,57 @@ inline bool RemoveTreeOnceFree(const std::wstring& path) {
 }
 
 }  // namespace testfiles
+
+inline bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The whole file, read while others may still write it (a log in append mode); empty when it
+// cannot be opened.
+inline std::string ReadWholeFile(const std::wstring& path) {
+    ScopedKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string bytes;
+    if (!file) return bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    return bytes;
+}
+
+inline bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+    ScopedKernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return bytes.empty() || (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                       &written, nullptr) &&
+                             written == bytes.size());
+}
+
+// A fresh folder under the temporary directory, removed with everything in it at the end.
+class TempFolder {
+  public:
+    explicit TempFolder(const std::wstring& prefix = L"velmora") {
+        static int counter = 0;
+        m_path = testfiles::TempRoot() + L"\\" + prefix + L"_" +
+                 std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++counter);
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+        std::filesystem::create_directories(m_path);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::wstring& Path() const { return m_path; }
+    std::wstring File(const std::wstring& name) const { return m_path + L"\\" + name; }
+
+  private:
+    std::wstring m_path;
+};

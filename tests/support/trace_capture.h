@@ -3,14 +3,13 @@
 #include <windows.h>
 #include <io.h>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "log/trace_test_hook.h"
+#include "tests/support/trace_files.h"
 
 // While a capture holds standard output the runner's own report is lost, so failures are
 // echoed to standard error as well.
@@ -29,16 +28,19 @@ inline bool RegisterFailureEcho() {
 
 static const bool kFailureEchoRegistered = RegisterFailureEcho();
 
-// Switches the trace log of the test process to a fresh file in append-per-line mode and
-// gives standard output back to the test runner afterwards.
+// Switches the trace log of the test process into a file in append-per-line mode (a fresh
+// temporary file unless a path is given), so the file is free between lines, and gives
+// standard output back to the test runner afterwards with tracing off.
 class TraceCapture {
   public:
-    TraceCapture() {
-        wchar_t dir[MAX_PATH];
-        GetTempPathW(MAX_PATH, dir);
-        wchar_t file[MAX_PATH];
-        GetTempFileNameW(dir, L"vtr", 0, file);
-        m_path = file;
+    explicit TraceCapture(const std::wstring& logPath = std::wstring()) : m_path(logPath) {
+        if (m_path.empty()) {
+            wchar_t dir[MAX_PATH];
+            GetTempPathW(MAX_PATH, dir);
+            wchar_t file[MAX_PATH];
+            GetTempFileNameW(dir, L"vtr", 0, file);
+            m_path = file;
+        }
         fflush(stdout);
         m_savedStdout = _dup(_fileno(stdout));
         ReplaceTraceSinkForTesting(
@@ -58,18 +60,21 @@ class TraceCapture {
     TraceCapture(const TraceCapture&) = delete;
     TraceCapture& operator=(const TraceCapture&) = delete;
 
-    // The message texts and scope lines written so far, each without its header.
+    // Every line written so far without its header; message lines also without their
+    // separator.
     std::vector<std::string> Lines() const {
-        std::ifstream in(m_path.c_str());
         std::vector<std::string> lines;
-        std::string line;
-        while (std::getline(in, line)) {
-            size_t end = line.find("]", line.find("T:"));
-            std::string body = end == std::string::npos ? line : line.substr(end + 1);
-            if (body.rfind(":    ", 0) == 0) body = body.substr(5);
-            lines.push_back(body);
-        }
+        for (const std::string& rest : Rests())
+            lines.push_back(IsMessage(rest) ? rest.substr(kSeparator.size()) : rest);
         return lines;
+    }
+
+    // The text of the message lines only, in order.
+    std::vector<std::string> Messages() const {
+        std::vector<std::string> messages;
+        for (const std::string& rest : Rests())
+            if (IsMessage(rest)) messages.push_back(rest.substr(kSeparator.size()));
+        return messages;
     }
 
     bool Contains(const std::string& text) const {
@@ -78,9 +83,23 @@ class TraceCapture {
         return false;
     }
 
+    std::string Text() const { return ReadWholeFile(m_path); }
     const std::wstring& Path() const { return m_path; }
 
   private:
+    inline static const std::string kSeparator = ":    ";
+
+    static bool IsMessage(const std::string& rest) { return rest.rfind(kSeparator, 0) == 0; }
+
+    std::vector<std::string> Rests() const {
+        std::vector<std::string> rests;
+        for (const std::string& line : testfiles::SplitLines(Text())) {
+            trace_test::LogLine parsed = trace_test::ParseLogLine(line);
+            if (parsed.matched) rests.push_back(parsed.rest);
+        }
+        return rests;
+    }
+
     std::wstring m_path;
     int m_savedStdout = -1;
 };

@@ -1,10 +1,9 @@
 #pragma once
 
-// What the trace tests share: a scratch directory, the trace probe started as a child process,
-// the log read back as lines, and trace settings in the real registry.
+// What the trace tests share: the trace probe, the log read back as lines and parsed, and
+// trace settings in the real registry.
 #include <windows.h>
 
-#include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 
 #include "sys/scoped_handle.h"
 #include "tests/fixtures/trace_probe_bits.h"
+#include "tests/support/child_process.h"
 
 namespace trace_test {
 
@@ -22,87 +22,10 @@ inline std::wstring ProbePath() {
     return std::wstring(VELMORA_BINARY_DIR_W) + L"\\fixtures\\trace_probe.exe";
 }
 
-// A fresh directory in the temporary folder, removed with everything in it afterwards.
-class TempDir {
-  public:
-    TempDir() {
-        wchar_t base[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, base);
-        static int counter = 0;
-        m_path = std::wstring(base) + L"velmora_trace_" + std::to_wstring(GetCurrentProcessId()) +
-                 L"_" + std::to_wstring(++counter);
-        std::filesystem::remove_all(m_path);
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::wstring& Path() const { return m_path; }
-    std::wstring File(const std::wstring& name) const { return m_path + L"\\" + name; }
-
-  private:
-    std::wstring m_path;
-};
-
-inline bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-struct ChildRun {
-    bool finished = false;
-    DWORD exitCode = 0;
-    DWORD processId = 0;
-};
-
-// Starts a program, optionally with its standard output on the given inheritable handle, and
-// waits for it at most timeoutMs.
-inline ChildRun RunChild(const std::wstring& exe, const std::wstring& args, HANDLE stdOut = nullptr,
-                         DWORD timeoutMs = 60000) {
-    ChildRun run;
-    std::wstring commandLine = L"\"" + exe + L"\" " + args;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    if (stdOut != nullptr) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = stdOut;
-        startup.hStdError = stdOut;
-    }
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, stdOut != nullptr, 0,
-                        nullptr, nullptr, &startup, &info))
-        return run;
-    ScopedKernelHandle process(info.hProcess);
-    ScopedKernelHandle thread(info.hThread);
-    run.processId = info.dwProcessId;
-    if (WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process.Get(), 1);
-        return run;
-    }
-    run.finished = GetExitCodeProcess(process.Get(), &run.exitCode) != FALSE;
-    return run;
-}
-
-inline std::string ReadBytes(const std::wstring& path) {
-    ScopedKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string bytes;
-    if (!file.IsValid()) return bytes;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
-        bytes.append(buffer, read);
-    return bytes;
-}
-
 // The lines of a text-mode log; every line must end in CR LF, and a line end that does not
 // is reported as a failure.
 inline std::vector<std::string> ReadLogLines(const std::wstring& path) {
-    std::string bytes = ReadBytes(path);
+    std::string bytes = ReadWholeFile(path);
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < bytes.size()) {
@@ -169,7 +92,7 @@ class TraceSettings {
     TraceSettings(const TraceSettings&) = delete;
     TraceSettings& operator=(const TraceSettings&) = delete;
 
-    void SetMode(DWORD mode) { Write(L".log", REG_DWORD, &mode, sizeof(mode)); }
+    void SetMode(DWORD mode, DWORD type = REG_DWORD) { Write(L".log", type, &mode, sizeof(mode)); }
     void SetText(const wchar_t* suffix, const std::wstring& text) {
         Write(suffix, REG_SZ, text.c_str(),
               static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));

@@ -1,17 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/velmora_setup_app.h"
-#include "tests/support/child_process.h"
+#include "log/trace_sink.h"
 #include "sys/module_info.h"
+#include "tests/support/child_process.h"
+#include "tests/support/resource_script.h"
+#include "tests/support/trace_files.h"
 
 namespace {
 
 const wchar_t kLayersKey[] =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
-const wchar_t kTraceKey[] = L"Software\\Velmora";
 
 struct CompatValue {
     bool present = false;
@@ -53,10 +56,8 @@ std::string RunSetupStartup(const TempFolder& folder, const std::wstring& exeNam
     std::wstring program = folder.File(exeName);
     EXPECT_TRUE(CopyProgram(DistPath(L"Velmora_Setup.exe"), program));
     SetWineVersionFor(exeName, wineVersion);
-    std::wstring traceValue = exeName + L".log";
-    DWORD fileMode = 2;
-    RegSetKeyValueW(HKEY_CURRENT_USER, kTraceKey, traceValue.c_str(), REG_DWORD, &fileMode,
-                    sizeof(fileMode));
+    trace_test::TraceSettings trace(exeName);
+    trace.SetMode(TraceFile);
 
     std::wstring logPath = program + L".log";
     std::string log;
@@ -69,7 +70,6 @@ std::string RunSetupStartup(const TempFolder& folder, const std::wstring& exeNam
         }
         for (int i = 0; i < 50 && child.WaitForExit(200) == -1; ++i) child.CloseWindows();
     }
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, kTraceKey, traceValue.c_str());
     ForgetWineVersionFor(exeName);
     return log;
 }
@@ -116,6 +116,15 @@ TEST(WriteRegcompatibility, StartUpOnVistaAndLaterCreatesTheKeyBeforeLoggingTheP
     std::wstring program = folder.File(exeName);
     EXPECT_EQ(logged, std::string(program.begin(), program.end()));
     ExpectCompatLayerFor(program);
+    // Path, name without extension and the file version from the program's version resource,
+    // one after the other.
+    std::vector<std::string> rests;
+    for (const std::string& line : testfiles::SplitLines(log))
+        rests.push_back(trace_test::ParseLogLine(line).rest);
+    auto path = std::find(rests.begin(), rests.end(), ":    ModulePath: " + logged);
+    ASSERT_GE(std::distance(path, rests.end()), 3) << log;
+    EXPECT_EQ(*(path + 1), ":    ModuleName: CompatSeven");
+    EXPECT_EQ(*(path + 2), ":    ModuleVersion: " + resource_script::FileVersion());
 }
 
 TEST(WriteRegcompatibility, VersionDecidesWhetherStartUpWritesTheLayer) {

@@ -4,11 +4,10 @@
 
 #include "install/download_check.h"
 #include "sys/scoped_handle.h"
+#include "tests/support/child_process.h"
 #include "tests/support/test_files.h"
 
 namespace {
-
-using testfiles::ScratchDir;
 
 struct FileCase {
     const char* label;
@@ -16,12 +15,8 @@ struct FileCase {
     bool program;
 };
 
-std::wstring FixturePath(const wchar_t* name) {
-    return std::wstring(VELMORA_BINARY_DIR_W) + L"\\fixtures\\" + name;
-}
-
 TEST(DownloadCheck, TextsAndHeadersAloneAreNoPrograms) {
-    ScratchDir dir(L"download_check");
+    TempFolder dir(L"download_check");
     const FileCase cases[] = {
         {"signature alone", "MZ", false},
         {"signature and more", std::string("MZ\x90\0\x03", 5) + std::string(200, '\0'), false},
@@ -30,7 +25,7 @@ TEST(DownloadCheck, TextsAndHeadersAloneAreNoPrograms) {
     };
     for (const FileCase& c : cases) {
         std::wstring path = dir.File(L"download.exe");
-        ASSERT_TRUE(testfiles::WriteBytes(path, c.bytes));
+        ASSERT_TRUE(WriteWholeFile(path, c.bytes));
         EXPECT_EQ(IsWindowsProgramFile(path), c.program) << c.label;
     }
     EXPECT_FALSE(IsWindowsProgramFile(dir.File(L"missing.exe")));
@@ -38,15 +33,15 @@ TEST(DownloadCheck, TextsAndHeadersAloneAreNoPrograms) {
 }
 
 TEST(DownloadCheck, TheBuiltProgramsAreWholeAndTheirCutCopiesAreNot) {
-    ScratchDir dir(L"download_cut");
+    TempFolder dir(L"download_cut");
     for (std::wstring program : {std::wstring(VELMORA_DIST_DIR_W L"\\Velmora_Setup.exe"),
                                  FixturePath(L"fake_installer.exe")}) {
         ASSERT_TRUE(IsWindowsProgramFile(program));
-        std::string bytes = testfiles::ReadBytes(program);
+        std::string bytes = ReadWholeFile(program);
         ASSERT_GT(bytes.size(), 4096u);
         for (size_t size : {bytes.size() - 1, bytes.size() / 2, size_t{1024}}) {
             std::wstring path = dir.File(L"cut.exe");
-            ASSERT_TRUE(testfiles::WriteBytes(path, bytes.substr(0, size)));
+            ASSERT_TRUE(WriteWholeFile(path, bytes.substr(0, size)));
             EXPECT_FALSE(IsWindowsProgramFile(path)) << size;
         }
     }
@@ -54,9 +49,9 @@ TEST(DownloadCheck, TheBuiltProgramsAreWholeAndTheirCutCopiesAreNot) {
 
 // The handle-based check reads through the caller's handle, also one opened without sharing.
 TEST(DownloadCheck, TheOpenHandleIsJudgedWhereverItsPointerStands) {
-    ScratchDir dir(L"download_handle");
+    TempFolder dir(L"download_handle");
     std::wstring path = dir.File(L"held.exe");
-    ASSERT_TRUE(testfiles::WriteBytes(path, testfiles::ReadBytes(FixturePath(L"fake_agent.exe"))));
+    ASSERT_TRUE(WriteWholeFile(path, ReadWholeFile(FixturePath(L"fake_agent.exe"))));
     ScopedKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(file);
@@ -68,9 +63,9 @@ TEST(DownloadCheck, TheOpenHandleIsJudgedWhereverItsPointerStands) {
 }
 
 TEST(DownloadCheck, SizeOnDiskOfFilesMissingFilesAndFolders) {
-    ScratchDir dir(L"download_size");
+    TempFolder dir(L"download_size");
     const std::wstring path = dir.File(L"download.exe");
-    ASSERT_TRUE(testfiles::WriteBytes(path, std::string(1000, 'x')));
+    ASSERT_TRUE(WriteWholeFile(path, std::string(1000, 'x')));
     EXPECT_EQ(FileSizeOnDisk(path), 1000u);
     EXPECT_EQ(FileSizeOnDisk(dir.File(L"missing.exe")), 0u);
     EXPECT_EQ(FileSizeOnDisk(dir.Path()), 0u);

@@ -17,7 +17,7 @@
 #include "install/web_file_size.h"
 #include "progress_recorder.h"
 #include "sys/scoped_handle.h"
-#include "trace_capture.h"
+#include "tests/support/trace_capture.h"
 #include "update_server_env.h"
 
 using update_server::Port;

@@ -652,7 +652,7 @@ class FileInPlaceOfBase {
 class HeldTempDownload {
   public:
     HeldTempDownload() {
-        testfiles::WriteBytes(TempDownload(), kContent);
+        WriteWholeFile(TempDownload(), kContent);
         m_file.Reset(CreateFileW(TempDownload().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     }
@@ -667,7 +667,7 @@ class HeldTempDownload {
     // Read back once the hold has ended.
     bool Unchanged() {
         m_file.Close();
-        return testfiles::ReadBytes(TempDownload()) == kContent;
+        return ReadWholeFile(TempDownload()) == kContent;
     }
 
   private:

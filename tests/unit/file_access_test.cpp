@@ -9,6 +9,7 @@
 
 #include "install/traced_file_access.h"
 #include "sys/file_access.h"
+#include "sys/file_access_test_hook.h"
 #include "tests/support/trace_files.h"
 
 using namespace trace_test;
@@ -93,12 +94,12 @@ void ExpectUsersThenOld(PACL built, DWORD added, PACL old, PSID users) {
 
 struct DaclSource {
     const char* label;
-    std::vector<BYTE> (*read)(const TempDir& dir);
+    std::vector<BYTE> (*read)(const TempFolder& dir);
 };
 
-std::vector<BYTE> DirectoryDacl(const TempDir& dir) { return ReadFileDaclCopy(dir.Path()); }
+std::vector<BYTE> DirectoryDacl(const TempFolder& dir) { return ReadFileDaclCopy(dir.Path()); }
 
-std::vector<BYTE> FileDacl(const TempDir& dir) {
+std::vector<BYTE> FileDacl(const TempFolder& dir) {
     std::wstring file = dir.File(L"granted.txt");
     ScopedKernelHandle handle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -106,12 +107,12 @@ std::vector<BYTE> FileDacl(const TempDir& dir) {
     return ReadFileDaclCopy(file);
 }
 
-std::vector<BYTE> ThreeEntryDacl(const TempDir&) { return BuildThreeEntryDacl(); }
+std::vector<BYTE> ThreeEntryDacl(const TempFolder&) { return BuildThreeEntryDacl(); }
 
 class UsersFirstDacl : public ::testing::TestWithParam<DaclSource> {};
 
 TEST_P(UsersFirstDacl, PutsOneUsersEntryFirstAndKeepsTheRest) {
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::vector<BYTE> old = GetParam().read(dir);
     ASSERT_FALSE(old.empty());
     std::vector<BYTE> users;
@@ -173,7 +174,7 @@ struct GrantCase {
 class GrantOnPath : public ::testing::TestWithParam<GrantCase> {};
 
 TEST_P(GrantOnPath, SucceedsAndKeepsTheOwner) {
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::wstring path = *GetParam().name ? dir.File(GetParam().name) : dir.Path();
     if (GetParam().isFile) {
         ScopedKernelHandle handle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
@@ -194,12 +195,63 @@ INSTANTIATE_TEST_SUITE_P(Objects, GrantOnPath,
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST(GrantOnPath, MissingPathFailsAndCreatesNothing) {
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::wstring missing = dir.File(L"missing");
     EXPECT_FALSE(AddFileAccessAllowedRights(missing.c_str()));
     EXPECT_FALSE(GrantUsersFileAccess(missing.c_str()));
     EXPECT_FALSE(Exists(missing));
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+}
+
+// What the grant handed the call that writes the descriptor, before passing it on.
+struct WrittenDescriptor {
+    int calls = 0;
+    SECURITY_INFORMATION what = 0;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    std::vector<BYTE> dacl;
+};
+WrittenDescriptor g_written;
+SetFileSecurityCall g_realSetFileSecurity = nullptr;
+
+BOOL WINAPI RecordDescriptor(LPCWSTR path, SECURITY_INFORMATION what,
+                             PSECURITY_DESCRIPTOR descriptor) {
+    ++g_written.calls;
+    g_written.what = what;
+    PACL dacl = nullptr;
+    GetSecurityDescriptorDacl(descriptor, &g_written.present, &dacl, &g_written.defaulted);
+    if (dacl != nullptr)
+        g_written.dacl.assign(reinterpret_cast<BYTE*>(dacl),
+                              reinterpret_cast<BYTE*>(dacl) + dacl->AclSize);
+    return g_realSetFileSecurity(path, what, descriptor);
+}
+
+// Wine cannot show it, so the seam does: the grant writes a descriptor whose DACL is present
+// and is the Users-first list, never one without a DACL (which would let everyone in).
+TEST_P(GrantOnPath, WritesThePresentUsersFirstList) {
+    TempFolder dir(L"velmora_trace");
+    std::wstring path = *GetParam().name ? dir.File(GetParam().name) : dir.Path();
+    if (GetParam().isFile) {
+        ScopedKernelHandle handle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(handle.IsValid());
+    }
+    std::vector<BYTE> old = ReadFileDaclCopy(path);
+    ASSERT_FALSE(old.empty());
+    std::vector<BYTE> users, expected;
+    ASSERT_TRUE(LookupUsersSid(users));
+    ASSERT_TRUE(BuildUsersFirstDacl(users.data(), reinterpret_cast<PACL>(old.data()), expected));
+
+    g_written = WrittenDescriptor();
+    g_realSetFileSecurity = ReplaceSetFileSecurityForTesting(RecordDescriptor);
+    bool granted = GrantUsersFileAccess(path.c_str());
+    ReplaceSetFileSecurityForTesting(g_realSetFileSecurity);
+    EXPECT_TRUE(granted);
+    EXPECT_EQ(g_written.calls, 1);
+    EXPECT_EQ(g_written.what, static_cast<SECURITY_INFORMATION>(DACL_SECURITY_INFORMATION));
+    EXPECT_TRUE(g_written.present);
+    EXPECT_TRUE(g_written.defaulted);
+    EXPECT_EQ(g_written.dacl, expected);
 }
 
 struct ScopeCase {
@@ -212,7 +264,7 @@ class GrantTraceScope : public ::testing::TestWithParam<ScopeCase> {};
 
 // With tracing on, the grant writes its scope's entry and exit lines and nothing else.
 TEST_P(GrantTraceScope, WritesEntryAndExitLinesOnly) {
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::wstring log = dir.File(L"grant.log");
     std::wstring target = GetParam().targetExists ? dir.Path() : dir.File(L"missing");
     ChildRun run = RunChild(ProbePath(), L"grant \"" + log + L"\" \"" + target + L"\"");

@@ -5,17 +5,11 @@
 #include <vector>
 
 #include "sys/scoped_handle.h"
-#include "tests/support/test_files.h"
+#include "tests/support/child_process.h"
 
 namespace {
 
-using testfiles::ScratchDir;
-
 constexpr DWORD kChildTimeoutMs = 30000;
-
-std::wstring FixturePath(const wchar_t* name) {
-    return std::wstring(VELMORA_BINARY_DIR_W) + L"\\fixtures\\" + name + L".exe";
-}
 
 std::string ToUtf8(const std::wstring& text) {
     int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
@@ -30,25 +24,11 @@ std::string ToUtf8(const std::wstring& text) {
 
 // Starts a program in a working directory and waits for it; its exit code, or -1 when it
 // could not be started or did not end in time.
-long RunChild(const std::wstring& program, const std::wstring& commandLine,
-              const std::wstring& workingDir) {
-    std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back(L'\0');
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workingDir.c_str(), &startup, &info)) {
-        return -1;
-    }
-    ScopedKernelHandle process(info.hProcess);
-    ScopedKernelHandle thread(info.hThread);
-    if (WaitForSingleObject(process.Get(), kChildTimeoutMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process.Get(), 1);
-        return -1;
-    }
-    DWORD exitCode = 0;
-    return GetExitCodeProcess(process.Get(), &exitCode) ? static_cast<long>(exitCode) : -1;
+long RunIn(const std::wstring& workingDir, const std::wstring& program,
+           const std::wstring& arguments) {
+    ChildProcess child;
+    if (!child.Start(program, arguments, nullptr, 0, workingDir.c_str())) return -1;
+    return child.WaitForExit(kChildTimeoutMs);
 }
 
 std::map<std::string, std::string> ParseRecord(const std::string& text) {
@@ -80,7 +60,7 @@ struct FixtureCase {
 };
 
 TEST(FixturePrograms, RecordHowTheyWereStarted) {
-    ScratchDir scratch(L"fixtures");
+    TempFolder scratch(L"fixtures");
     const std::wstring record = scratch.File(L"record.txt");
     RecordVariable variable(record.c_str());
     const FixtureCase cases[] = {
@@ -98,16 +78,16 @@ TEST(FixturePrograms, RecordHowTheyWereStarted) {
         const std::wstring descriptor = workingDir + L"\\velmora_server.exe";
         DeleteFileW(descriptor.c_str());
         if (c.descriptorInWorkingDir) {
-            ASSERT_TRUE(testfiles::WriteBytes(descriptor, "<servicename>Sales</servicename>\n"));
+            ASSERT_TRUE(WriteWholeFile(descriptor, "<servicename>Sales</servicename>\n"));
         }
         DeleteFileW(record.c_str());
 
-        const std::wstring program = FixturePath(c.program);
+        const std::wstring program = FixturePath((std::wstring(c.program) + L".exe").c_str());
         std::wstring commandLine = L"\"" + program + L"\"";
         if (c.arguments != nullptr) commandLine += std::wstring(L" ") + c.arguments;
-        EXPECT_EQ(RunChild(program, commandLine, workingDir), 0);
+        EXPECT_EQ(RunIn(workingDir, program, c.arguments != nullptr ? c.arguments : L""), 0);
 
-        std::map<std::string, std::string> seen = ParseRecord(testfiles::ReadBytes(record));
+        std::map<std::string, std::string> seen = ParseRecord(ReadWholeFile(record));
         EXPECT_EQ(seen["program"], ToUtf8(c.program));
         EXPECT_EQ(seen["command_line"], ToUtf8(commandLine));
         EXPECT_EQ(seen["working_dir"], ToUtf8(workingDir));
@@ -122,15 +102,15 @@ TEST(FixturePrograms, RecordHowTheyWereStarted) {
 }
 
 TEST(FixturePrograms, RecordsOfSeveralRunsFollowEachOther) {
-    ScratchDir scratch(L"fixtures_append");
+    TempFolder scratch(L"fixtures_append");
     const std::wstring record = scratch.File(L"record.txt");
     RecordVariable variable(record.c_str());
-    const std::wstring installer = FixturePath(L"fake_installer");
-    const std::wstring agent = FixturePath(L"fake_agent");
-    ASSERT_EQ(RunChild(installer, L"\"" + installer + L"\" /verysilent", scratch.Path()), 0);
-    ASSERT_EQ(RunChild(agent, L"\"" + agent + L"\" -ou", scratch.Path()), 0);
+    const std::wstring installer = FixturePath(L"fake_installer.exe");
+    const std::wstring agent = FixturePath(L"fake_agent.exe");
+    ASSERT_EQ(RunIn(scratch.Path(), installer, L"/verysilent"), 0);
+    ASSERT_EQ(RunIn(scratch.Path(), agent, L"-ou"), 0);
     std::vector<std::string> programs;
-    for (const std::string& line : testfiles::SplitLines(testfiles::ReadBytes(record))) {
+    for (const std::string& line : testfiles::SplitLines(ReadWholeFile(record))) {
         if (line.compare(0, 8, "program=") == 0) programs.push_back(line.substr(8));
     }
     EXPECT_EQ(programs, (std::vector<std::string>{"fake_installer", "fake_agent"}));
@@ -140,10 +120,10 @@ TEST(FixturePrograms, WithoutTheVariableTheRecordGoesToTheTemporaryFolder) {
     SetEnvironmentVariableW(L"VELMORA_FIXTURE_RECORD", nullptr);
     const std::wstring record = testfiles::TempRoot() + L"\\velmora_fixture_record.txt";
     DeleteFileW(record.c_str());
-    ScratchDir scratch(L"fixtures_default");
-    const std::wstring installer = FixturePath(L"fake_installer");
-    ASSERT_EQ(RunChild(installer, L"\"" + installer + L"\"", scratch.Path()), 0);
-    std::map<std::string, std::string> seen = ParseRecord(testfiles::ReadBytes(record));
+    TempFolder scratch(L"fixtures_default");
+    const std::wstring installer = FixturePath(L"fake_installer.exe");
+    ASSERT_EQ(RunIn(scratch.Path(), installer, L""), 0);
+    std::map<std::string, std::string> seen = ParseRecord(ReadWholeFile(record));
     EXPECT_EQ(seen["program"], "fake_installer");
     EXPECT_EQ(seen["working_dir"], ToUtf8(scratch.Path()));
     DeleteFileW(record.c_str());

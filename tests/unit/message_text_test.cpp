@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <algorithm>
 #include <string>
 #include <utility>
@@ -8,6 +10,7 @@
 #include "ui/message_text.h"
 #include "res/resource.h"
 #include "sys/scoped_handle.h"
+#include "tests/support/resource_script.h"
 
 namespace {
 
@@ -159,6 +162,22 @@ TEST(MessageText, DoesNotFollowTheThreadLanguage) {
     SetThreadUILanguage(before);
     EXPECT_EQ(title, L"Install - Velmora Setup");
     EXPECT_EQ(next, L"次へ(&N) >");
+}
+
+// Every entry of the resource script's string table, and no other id, as the built program
+// carries it.
+TEST(MessageText, ProgramFileCarriesTheWholeScriptTable) {
+    std::map<UINT16, std::wstring> table = resource_script::StringTable();
+    ASSERT_EQ(table.size(), 155u);
+    ScopedLibrary exe(LoadLibraryExW(VELMORA_DIST_DIR_W L"\\Velmora_Setup.exe", nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(exe.IsValid());
+    for (UINT id = 0; id < 512; ++id) {
+        auto entry = table.find(static_cast<UINT16>(id));
+        EXPECT_EQ(LoadMessageTextFrom(exe.Get(), static_cast<UINT16>(id)),
+                  entry == table.end() ? std::wstring() : entry->second)
+            << "id " << id;
+    }
 }
 
 TEST(MessageText, ProgramFileCarriesTheTable) {

@@ -143,6 +143,23 @@ TEST(LoadPresetAddress, SettingsFileBeatsFileNameWithoutAutomaticMode) {
     }
 }
 
+// The stamping tool writes ASCII only; a stamp holding a character beyond the thread's code
+// page (1252 here) comes back through that code page, with a '?' in its place.
+TEST(LoadPresetAddress, StampPassesThroughTheThreadCodePage) {
+    ASSERT_EQ(GetACP(), 1252u);
+    TempFolder folder(L"preset_code_page");
+    std::string image = ReadWholeFile(FixturePath(L"preset_probe.exe"));
+    std::vector<unsigned char> bytes(image.begin(), image.end());
+    size_t buffer = 0;
+    ASSERT_EQ(velmora_stamp::LocateBuffer(bytes, buffer), velmora_stamp::StampResult::Stamped);
+    ASSERT_EQ(velmora_stamp::StampImage(bytes, "xstamped.example.com"),
+              velmora_stamp::StampResult::Stamped);
+    velmora_stamp::WriteUnit(bytes, buffer, u'\x0E01');
+    std::wstring program = folder.File(L"Velmora_Setup.exe");
+    ASSERT_TRUE(WriteWholeFile(program, std::string(bytes.begin(), bytes.end())));
+    EXPECT_EQ(ReportOf(folder, program), ExpectedReport("?stamped.example.com", 0, 1));
+}
+
 TEST(LoadPresetAddress, StampBeatsSettingsFileAndFileName) {
     TempFolder folder(L"preset_stamp");
     std::string image = ReadWholeFile(FixturePath(L"preset_probe.exe"));

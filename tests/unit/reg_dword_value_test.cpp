@@ -117,6 +117,27 @@ TEST_F(RegDwordValueTest, AValueLongerThanFourBytesReadsAsMissing) {
     EXPECT_FALSE(holder.Exists());
 }
 
+// The value's type is not looked at: any four bytes read as the number they hold.
+TEST_F(RegDwordValueTest, FourBytesOfAnyTypeReadAsTheNumber) {
+    const DWORD seven = 7;
+    const wchar_t letter[] = L"A";  // 'A' and NUL: 0x00000041
+    const struct {
+        DWORD type;
+        const void* data;
+        DWORD expected;
+    } cases[] = {
+        {REG_DWORD, &seven, 7}, {REG_BINARY, &seven, 7}, {REG_DWORD_BIG_ENDIAN, &seven, 7},
+        {REG_NONE, &seven, 7},  {REG_SZ, letter, 0x41},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        Put(Key(L"host"), L"LANGUAGE", c.type, c.data, 4);
+        RegDwordValue holder(Key(L"host\\LANGUAGE"), 9, false, HKEY_CURRENT_USER);
+        EXPECT_TRUE(holder.Exists());
+        EXPECT_EQ(holder.Value(), c.expected);
+    }
+}
+
 TEST_F(RegDwordValueTest, AssigningTheStoredNumberWritesOnlyWhenForced) {
     const struct {
         bool force;

@@ -12,8 +12,6 @@
 
 namespace {
 
-using testfiles::ScratchDir;
-
 // Switches the trace on into a file that is reopened and closed for every line, so the test
 // can read it while the program goes on; the previous trace state and standard output come
 // back at the end.
@@ -177,12 +175,12 @@ TEST(ServiceDescriptor, NameConversionKeepsUtf16Units) {
 }
 
 TEST(ServiceDescriptor, ReadSiteNameReadsFilesAndLogsThroughTheCallersScope) {
-    ScratchDir dir(L"descriptor");
+    TempFolder dir(L"descriptor");
     const std::wstring logPath = dir.File(L"trace.log");
     for (const DescriptorCase& c : DescriptorCases()) {
         SCOPED_TRACE(c.label);
         const std::wstring path = dir.File(L"velmora_server.exe");
-        ASSERT_TRUE(testfiles::WriteBytes(path, c.bytes));
+        ASSERT_TRUE(WriteWholeFile(path, c.bytes));
         std::wstring siteName = L"untouched";
         bool ok;
         {
@@ -195,7 +193,7 @@ TEST(ServiceDescriptor, ReadSiteNameReadsFilesAndLogsThroughTheCallersScope) {
         // The file has been closed again, whichever way the reading ended.
         EXPECT_TRUE(DeleteFileW(path.c_str()));
 
-        std::vector<std::string> lines = testfiles::SplitLines(testfiles::ReadBytes(logPath));
+        std::vector<std::string> lines = testfiles::SplitLines(ReadWholeFile(logPath));
         ASSERT_EQ(lines.size(), 3u);
         EXPECT_NE(lines[0].find("DescriptorTest::Read() <<<"), std::string::npos);
         EXPECT_TRUE(EndsWith(lines[1], ":    " + ExpectedLogMessage(c))) << lines[1];
@@ -204,9 +202,9 @@ TEST(ServiceDescriptor, ReadSiteNameReadsFilesAndLogsThroughTheCallersScope) {
 }
 
 TEST(ServiceDescriptor, ReadSiteNameTakesATenMebibyteName) {
-    ScratchDir dir(L"descriptor_long");
+    TempFolder dir(L"descriptor_long");
     const std::wstring path = dir.File(L"velmora_server.exe");
-    ASSERT_TRUE(testfiles::WriteBytes(path, "<servicename>" + kPadding + "</servicename>\n"));
+    ASSERT_TRUE(WriteWholeFile(path, "<servicename>" + kPadding + "</servicename>\n"));
     FuncTrace scope("DescriptorTest::Long");
     std::wstring siteName;
     ASSERT_TRUE(ReadSiteName(scope, path, siteName));
@@ -214,9 +212,9 @@ TEST(ServiceDescriptor, ReadSiteNameTakesATenMebibyteName) {
 }
 
 TEST(ServiceDescriptor, ReadSiteNameReadsAFileOthersHoldOpenForWriting) {
-    ScratchDir dir(L"descriptor_shared");
+    TempFolder dir(L"descriptor_shared");
     const std::wstring path = dir.File(L"velmora_server.exe");
-    ASSERT_TRUE(testfiles::WriteBytes(path, "<servicename>Sales</servicename>\n"));
+    ASSERT_TRUE(WriteWholeFile(path, "<servicename>Sales</servicename>\n"));
     ScopedKernelHandle writer(CreateFileW(path.c_str(), GENERIC_WRITE,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -228,7 +226,7 @@ TEST(ServiceDescriptor, ReadSiteNameReadsAFileOthersHoldOpenForWriting) {
 }
 
 TEST(ServiceDescriptor, MissingFileIsAnOpenFailure) {
-    ScratchDir dir(L"descriptor_missing");
+    TempFolder dir(L"descriptor_missing");
     const std::wstring logPath = dir.File(L"trace.log");
     std::wstring siteName = L"untouched";
     bool ok;
@@ -239,7 +237,7 @@ TEST(ServiceDescriptor, MissingFileIsAnOpenFailure) {
     }
     EXPECT_FALSE(ok);
     EXPECT_EQ(siteName, L"untouched");
-    std::vector<std::string> lines = testfiles::SplitLines(testfiles::ReadBytes(logPath));
+    std::vector<std::string> lines = testfiles::SplitLines(ReadWholeFile(logPath));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_TRUE(EndsWith(lines[1], ":    velmora_server.exe Open fail___")) << lines[1];
 }

@@ -32,14 +32,14 @@ std::vector<std::string> RestsOf(const std::vector<std::string>& lines,
     return rests;
 }
 
-std::wstring CopyProbe(const TempDir& dir, const std::wstring& programName) {
+std::wstring CopyProbe(const TempFolder& dir, const std::wstring& programName) {
     std::wstring path = dir.File(programName);
     EXPECT_TRUE(CopyFileW(ProbePath().c_str(), path.c_str(), FALSE));
     return path;
 }
 
-ChildRun RunInit(const std::wstring& program, HANDLE stdOut = nullptr) {
-    return RunChild(program, L"init", stdOut);
+ChildRun RunInit(const std::wstring& program, HANDLE stdOut = nullptr, DWORD creationFlags = 0) {
+    return RunChild(program, L"init", stdOut, creationFlags);
 }
 
 struct PathCase {
@@ -54,7 +54,7 @@ class InitTraceLogPath : public ::testing::TestWithParam<PathCase> {};
 
 TEST_P(InitTraceLogPath, ChoosesTheLogFile) {
     const PathCase& c = GetParam();
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::wstring program = CopyProbe(dir, c.programName);
     TraceSettings settings(c.programName);
     settings.SetMode(TraceFile);
@@ -66,8 +66,9 @@ TEST_P(InitTraceLogPath, ChoosesTheLogFile) {
 
     ChildRun run = RunInit(program);
     ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kLocaleUnchanged),
-              kRanToEnd | kExistedAfterInit);
+    // The log exists once the sink is started, so it gets the Users grant.
+    EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kLocaleUnchanged | kLogGranted),
+              kRanToEnd | kExistedAfterInit | kLogGranted);
     std::string narrowName(c.programName, c.programName + wcslen(c.programName));
     EXPECT_EQ(RestsOf(ReadLogLines(dir.File(c.expectedLog)), narrowName, run.processId),
               InitLines(narrowName));
@@ -88,13 +89,14 @@ INSTANTIATE_TEST_SUITE_P(
                                L"ignored.txt", L"custom\\gamma.log"}));
 
 TEST(InitTraceLog, CopiesUnderOtherNamesReadTheirOwnValues) {
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::wstring first = CopyProbe(dir, L"Setup1.exe");
     std::wstring second = CopyProbe(dir, L"Setup2.exe");
     TraceSettings firstSettings(L"Setup1.exe");
     TraceSettings secondSettings(L"Setup2.exe");
     firstSettings.SetMode(TraceFile);
-    secondSettings.SetMode(TraceFileAppend);
+    // The value's type is not looked at: four bytes of binary are a mode too.
+    secondSettings.SetMode(TraceFileAppend, REG_BINARY);
     secondSettings.SetText(L".log.name", L"second.txt");
 
     ChildRun firstRun = RunInit(first);
@@ -116,7 +118,7 @@ struct RunsCase {
 class InitTraceLogRuns : public ::testing::TestWithParam<RunsCase> {};
 
 TEST_P(InitTraceLogRuns, SecondRunTruncatesOrAppends) {
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::wstring program = CopyProbe(dir, L"Runs.exe");
     TraceSettings settings(L"Runs.exe");
     settings.SetMode(GetParam().mode);
@@ -124,8 +126,8 @@ TEST_P(InitTraceLogRuns, SecondRunTruncatesOrAppends) {
     ChildRun second = RunInit(program);
     ASSERT_TRUE(first.finished && second.finished);
     for (const ChildRun& run : {first, second})
-        EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kClosedAfterInit),
-                  kRanToEnd | GetParam().initBits);
+        EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kClosedAfterInit | kLogGranted),
+                  kRanToEnd | GetParam().initBits | kLogGranted);
     std::vector<std::string> lines = ReadLogLines(dir.File(L"Runs.exe.log"));
     size_t perRun = InitLines("Runs.exe").size();
     ASSERT_EQ(lines.size(), perRun * GetParam().runsKept);
@@ -142,8 +144,28 @@ INSTANTIATE_TEST_SUITE_P(Modes, InitTraceLogRuns,
                                            RunsCase{TraceFileAppend, 2,
                                                     kExistedAfterInit | kClosedAfterInit}));
 
+// Started through its 8.3 name, the program still reads the settings of its long name, logs
+// beside itself under that name and shows it in every line.
+TEST(InitTraceLog, StartThroughTheShortNameUsesTheLongName) {
+    TempFolder dir(L"velmora_trace");
+    std::wstring program = CopyProbe(dir, L"Long Program Name.exe");
+    wchar_t shortPath[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameW(program.c_str(), shortPath, MAX_PATH), 0u);
+    std::wstring shortName = std::filesystem::path(shortPath).filename().wstring();
+    ASSERT_NE(shortName, L"Long Program Name.exe");
+    TraceSettings settings(L"Long Program Name.exe");
+    settings.SetMode(TraceFile);
+    ChildRun run = RunInit(shortPath);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit), kRanToEnd | kExistedAfterInit);
+    EXPECT_EQ(RestsOf(ReadLogLines(dir.File(L"Long Program Name.exe.log")), "Long Program Name.exe",
+                      run.processId),
+              InitLines("Long Program Name.exe"));
+    EXPECT_FALSE(Exists(dir.File(shortName + L".log")));
+}
+
 TEST(InitTraceLog, ModeZeroWritesNothingAndKeepsTheLocale) {
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::wstring program = CopyProbe(dir, L"Quiet.exe");
     TraceSettings settings(L"Quiet.exe");
     settings.SetMode(TraceOff);
@@ -156,7 +178,7 @@ TEST(InitTraceLog, ModeZeroWritesNothingAndKeepsTheLocale) {
 }
 
 TEST(InitTraceLog, NoSettingsMeansTracingOff) {
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::wstring program = CopyProbe(dir, L"Unset.exe");
     ChildRun run = RunInit(program);
     ASSERT_TRUE(run.finished);
@@ -167,7 +189,7 @@ TEST(InitTraceLog, NoSettingsMeansTracingOff) {
 // An unknown mode switches tracing on without a sink of its own: the lines go to the standard
 // output the program was started with.
 TEST(InitTraceLog, UnknownModeWritesToInheritedStdout) {
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::wstring program = CopyProbe(dir, L"Seven.exe");
     TraceSettings settings(L"Seven.exe");
     settings.SetMode(7);
@@ -188,16 +210,17 @@ TEST(InitTraceLog, UnknownModeWritesToInheritedStdout) {
     EXPECT_EQ(RestsOf(ReadLogLines(captured), "Seven.exe", run.processId), InitLines("Seven.exe"));
 }
 
-// Under the test there may be no console to show; the program still runs through and writes
-// no file.
-TEST(InitTraceLog, ConsoleModeWritesNoFile) {
-    TempDir dir;
+// Console mode asks for a console of its own, once (the seam counts it: Wine without a desktop
+// gives none, so the lines go nowhere here); it writes no file.
+TEST(InitTraceLog, ConsoleModeAllocatesAConsoleAndWritesNoFile) {
+    TempFolder dir(L"velmora_trace");
     std::wstring program = CopyProbe(dir, L"Console.exe");
     TraceSettings settings(L"Console.exe");
     settings.SetMode(TraceConsole);
     ChildRun run = RunInit(program);
     ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kLocaleUnchanged), kRanToEnd);
+    EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kLocaleUnchanged | kConsoleAllocated),
+              kRanToEnd | kConsoleAllocated);
     EXPECT_FALSE(Exists(dir.File(L"Console.exe.log")));
 }
 

@@ -83,6 +83,9 @@ TEST(TraceFormat, MessagesAppendOrLeaveTheLineAlone) {
     std::wstring wide = L"head:";
     EXPECT_TRUE(AppendWide(wide, L"%s and %S", L"\xC601\xD83D\xDE00", "ansi"));
     EXPECT_EQ(wide, L"head:\xC601\xD83D\xDE00 and ansi");
+    // The runtime refuses a width beyond int, and the line keeps what it had.
+    EXPECT_FALSE(AppendWide(wide, L"Width: %2147483647d", 1));
+    EXPECT_EQ(wide, L"head:\xC601\xD83D\xDE00 and ansi");
 }
 
 }  // namespace

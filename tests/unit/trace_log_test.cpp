@@ -46,8 +46,12 @@ const std::vector<Expected> kProbeLines = {
     {Expected::Message, "openFlag: 0x84000000, lastErr: 5, name: abc"},
     {Expected::Message, "ModuleName: Velmora_Setup"},
     {Expected::Message, "Wide: ?"},
+    {Expected::Message, "(Format fail)"},
     {Expected::Entry, ""},
     {Expected::Exit, ""},
+    {Expected::Entry, "TraceProbe::Again"},
+    {Expected::Message, "ModulePath: C:\\\xC7\xD1\xB1\xDB"},
+    {Expected::Exit, "TraceProbe::Again"},
     {Expected::Entry, "TraceProbe::Throw"},
     {Expected::Message, "before throw"},
     {Expected::Exit, "TraceProbe::Throw"},
@@ -87,7 +91,7 @@ struct SinkCase {
 class TraceSinkModes : public ::testing::TestWithParam<SinkCase> {};
 
 TEST_P(TraceSinkModes, WritesEveryLineKindExactly) {
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::wstring log = dir.File(L"lines.log");
     ChildRun run = RunChild(ProbePath(), Args(L"lines", GetParam().mode, log));
     ASSERT_TRUE(run.finished);
@@ -112,7 +116,7 @@ struct SecondRunCase {
 class TraceSecondRun : public ::testing::TestWithParam<SecondRunCase> {};
 
 TEST_P(TraceSecondRun, TruncatesOrAppends) {
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::wstring log = dir.File(L"twice.log");
     ChildRun first = RunChild(ProbePath(), Args(L"lines", GetParam().mode, log));
     ChildRun second = RunChild(ProbePath(), Args(L"lines", GetParam().mode, log));
@@ -132,7 +136,7 @@ class TraceTwoThreads : public ::testing::TestWithParam<DWORD> {};
 
 TEST_P(TraceTwoThreads, LeaveEveryLineWhole) {
     const int count = 1000;
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::wstring log = dir.File(L"threads.log");
     ChildRun run =
         RunChild(ProbePath(), Args(L"threads", GetParam(), log) + L" " + std::to_wstring(count));
@@ -182,7 +186,7 @@ TEST_P(TraceTwoThreads, LeaveEveryLineWhole) {
 INSTANTIATE_TEST_SUITE_P(Modes, TraceTwoThreads, ::testing::Values(TraceFile, TraceFileAppend));
 
 TEST(TraceFailedWrite, SpoilsOnlyItsOwnScope) {
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::wstring log = dir.File(L"spoil.log");
     ChildRun run = RunChild(ProbePath(), L"spoil \"" + log + L"\"");
     ASSERT_TRUE(run.finished);
@@ -199,6 +203,49 @@ TEST(TraceFailedWrite, SpoilsOnlyItsOwnScope) {
     EXPECT_EQ(rests, expected);
 }
 
+TEST(TraceRestart, WithoutAPathKeepsTheOpenSink) {
+    TempFolder dir(L"velmora_trace");
+    std::wstring log = dir.File(L"keep.log");
+    ChildRun run = RunChild(ProbePath(), L"keep \"" + log + L"\"");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, kRanToEnd);
+    std::vector<std::string> rests;
+    for (const std::string& text : ReadLogLines(log)) rests.push_back(ParseLogLine(text).rest);
+    std::vector<std::string> expected = {EntryText("TraceProbe::Keep"), MessageText("before"),
+                                         MessageText("after"), ExitText("TraceProbe::Keep")};
+    EXPECT_EQ(rests, expected);
+}
+
+std::string HeaderTime(const SYSTEMTIME& t) {
+    char text[32];
+    snprintf(text, sizeof(text), "%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay,
+             t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+    return text;
+}
+
+// The header carries local time. The tests run in a zone away from UTC (tools/run-tests.sh
+// sets it), so a header in UTC falls outside the run's local time window.
+TEST(TraceHeaderTime, IsLocalTime) {
+    TIME_ZONE_INFORMATION zone;
+    GetTimeZoneInformation(&zone);
+    ASSERT_NE(zone.Bias, 0) << "run the tests in a time zone away from UTC";
+    TempFolder dir(L"velmora_trace");
+    std::wstring log = dir.File(L"zone.log");
+    SYSTEMTIME before, after;
+    GetLocalTime(&before);
+    ChildRun run = RunChild(ProbePath(), Args(L"lines", TraceFile, log));
+    GetLocalTime(&after);
+    ASSERT_TRUE(run.finished);
+    std::vector<std::string> lines = ReadLogLines(log);
+    ASSERT_EQ(lines.size(), kProbeLines.size());
+    for (const std::string& text : lines) {
+        LogLine line = ParseLogLine(text);
+        ASSERT_TRUE(line.matched) << text;
+        EXPECT_GE(line.time, HeaderTime(before)) << text;
+        EXPECT_LE(line.time, HeaderTime(after)) << text;
+    }
+}
+
 struct HeaderCase {
     const wchar_t* hexName;
     std::string narrowName;  // in the entry, exit and TraceMsg lines
@@ -211,7 +258,7 @@ class TraceHeaderName : public ::testing::TestWithParam<HeaderCase> {};
 // system), the code page of the header fallback and of TraceMsgW.
 TEST_P(TraceHeaderName, AppearsInEveryLine) {
     ASSERT_EQ(GetACP(), 1252u);
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::wstring log = dir.File(L"header.log");
     ChildRun run = RunChild(ProbePath(),
                             Args(L"header", TraceFile, log) + L" \"" + GetParam().hexName + L"\"");
@@ -270,7 +317,7 @@ TEST(TraceOff, ScopeWritesNothingAndTakesNoLock) {
 }
 
 TEST(TraceOff, OpenTraceSinkWithoutPathOpensNothingInAnyMode) {
-    TempDir dir;
+    TempFolder dir(L"velmora_trace");
     for (DWORD mode : {0u, 1u, 2u, 3u, 7u}) {
         ReplaceTraceSinkForTesting(TraceSinkSettings{mode, L"", L"trace_log_test.exe"});
         EXPECT_FALSE(OpenTraceSink()) << mode;

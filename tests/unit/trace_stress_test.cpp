@@ -167,7 +167,7 @@ class Writer {
 };
 
 TEST(TraceStressTest, TwoThreadsAppendLineByLineWhileAnotherProcessReads) {
-    trace_test::TempDir dir;
+    TempFolder dir(L"velmora_trace");
     std::wstring log = dir.File(L"stress.log");
     Writer writer;
     DWORD started = GetTickCount();

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <windows.h>
+
+// For the tests only. Wine's workstation service always answers, so the methods behind it
+// (the native call, the version functions and the probing) run only when a test stands in
+// for the platform here.
+//
+// The platform's three answers that GetOSVersion asks in turn.
+struct OsVersionPlatform {
+    // NetWkstaGetInfo at level 100: the service's major and minor version.
+    bool (*workstation)(DWORD& major, DWORD& minor);
+    // RtlGetVersion on info; false when NtDll.dll or the function is missing.
+    bool (*native)(RTL_OSVERSIONINFOW& info);
+    // GetVersionExW on info.
+    bool (*versionFunctions)(OSVERSIONINFOEXW& info);
+};
+
+// Puts platform in place, empties the version cache and gives back the platform it replaced.
+OsVersionPlatform ReplaceOsVersionPlatformForTesting(const OsVersionPlatform& platform);
