@@ -5,6 +5,7 @@
 namespace {
 
 SetFileSecurityCall g_setFileSecurity = SetFileSecurityW;
+SetHandleSecurityCall g_setHandleSecurity = SetKernelObjectSecurity;
 
 constexpr DWORD kUsersAccessMask = 0xF0000000;  // GENERIC_READ|WRITE|EXECUTE|ALL
 constexpr DWORD kInheritFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
@@ -110,5 +111,11 @@ bool GrantUsersHandleAccess(HANDLE object) {
     std::vector<BYTE> newDacl;
     SECURITY_DESCRIPTOR descriptor;
     if (!UsersFirstDescriptor(oldDacl, newDacl, descriptor)) return false;
-    return SetKernelObjectSecurity(object, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
+    return g_setHandleSecurity(object, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
+}
+
+SetHandleSecurityCall ReplaceSetHandleSecurityForTesting(SetHandleSecurityCall call) {
+    SetHandleSecurityCall previous = g_setHandleSecurity;
+    g_setHandleSecurity = call;
+    return previous;
 }

@@ -10,3 +10,8 @@ using SetFileSecurityCall = BOOL(WINAPI*)(LPCWSTR path, SECURITY_INFORMATION wha
 
 // Puts call in place of SetFileSecurityW and gives back the call it replaced.
 SetFileSecurityCall ReplaceSetFileSecurityForTesting(SetFileSecurityCall call);
+
+// The same for the grant on an open file, which writes through SetKernelObjectSecurity.
+using SetHandleSecurityCall = BOOL(WINAPI*)(HANDLE object, SECURITY_INFORMATION what,
+                                            PSECURITY_DESCRIPTOR descriptor);
+SetHandleSecurityCall ReplaceSetHandleSecurityForTesting(SetHandleSecurityCall call);

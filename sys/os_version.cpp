@@ -61,8 +61,11 @@ bool ReadCachedVersion(DWORD& major, DWORD& minor) {
 }
 
 bool QueryWorkstationVersion(DWORD& major, DWORD& minor) {
-#include "sys/lazy_api.h"
-#include "sys/os_version_test_hook.h"
+    DWORD serviceMajor = 0;
+    DWORD serviceMinor = 0;
+    if (!g_platform.workstation(serviceMajor, serviceMinor)) return false;
+    g_osMinorCache.store(serviceMinor, std::memory_order_relaxed);
+    g_osMajorCache.store(serviceMajor, std::memory_order_release);
     return ReadCachedVersion(major, minor);
 }
 
