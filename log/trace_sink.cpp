@@ -19,6 +19,9 @@ DWORD g_traceMode = TraceOff;
 FILE* g_traceFile = nullptr;
 std::wstring g_traceLogPath;
 std::wstring g_traceModuleName;
+// Whether the stream stdout is still open after an appended line gave its descriptor back; the
+// descriptor's number may since have gone to another file.
+bool g_stdoutReleased = false;
 
 void TakeSettings(const TraceSinkSettings& settings) {
     g_traceMode = settings.mode;
@@ -27,12 +30,52 @@ void TakeSettings(const TraceSinkSettings& settings) {
 }
 
 // Append mode holds the log file only while a line is written: at start and after every line
-// it is closed again.
+// it is closed again. The stream stays open without its descriptor, so that the next line can
+// put the log's descriptor under it without reopening stdout, which is slow.
 void CloseAppendSink() {
     if (g_traceMode == TraceFileAppend && g_traceFile != nullptr) {
-        fclose(g_traceFile);
+        fflush(g_traceFile);
+        _close(_fileno(g_traceFile));
+        g_stdoutReleased = true;
         g_traceFile = nullptr;
     }
+}
+
+// Closes stdout if an appended line left it open without its descriptor, without closing the
+// file that may since have taken that descriptor's number; false when it was not so left.
+bool CloseReleasedStdout() {
+    if (!g_stdoutReleased) return false;
+    g_stdoutReleased = false;
+    int number = _fileno(stdout);
+    int taken = _get_osfhandle(number) == -1 ? -1 : _dup(number);
+    fclose(stdout);
+    if (taken >= 0) {
+        _dup2(taken, number);
+        _close(taken);
+    }
+    return true;
+}
+
+// Puts the open descriptor under stdout, which owns it from then on.
+bool PointStdoutAt(int descriptor, const wchar_t* mode) {
+    if (g_stdoutReleased) {
+        int number = _fileno(stdout);
+        // A new descriptor takes the lowest free number, usually the one stdout gave back.
+        bool numberFree = descriptor == number || _get_osfhandle(number) == -1;
+        if (numberFree) {
+            g_stdoutReleased = false;
+            if (descriptor == number) return true;
+            bool pointed = _dup2(descriptor, number) == 0;
+            _close(descriptor);
+            return pointed;
+        }
+        CloseReleasedStdout();
+    }
+    // stdout of a program without a console has no descriptor to replace until it is opened.
+    bool pointed =
+        _wfreopen(L"NUL", mode, stdout) != nullptr && _dup2(descriptor, _fileno(stdout)) == 0;
+    _close(descriptor);
+    return pointed;
 }
 
 // The log path comes from the current user's registry, which any unelevated process of that
@@ -40,24 +83,19 @@ void CloseAppendSink() {
 // through a link, and empties it (mode 2) only after that has been proved. Standard output is
 // pointed at that open file.
 FILE* OpenLogFileOnStdout(bool empty, DWORD grantAccess) {
-    const wchar_t* mode = empty ? L"w" : L"a";
     ScopedKernelHandle file(OpenPlainFileForWriting(g_traceLogPath, grantAccess, empty));
     // An owner who is not this user may deny changing its access list; the log still opens.
     if (!file && grantAccess != 0) file.Reset(OpenPlainFileForWriting(g_traceLogPath, 0, empty));
     // Reopening standard output onto a log that cannot be opened leaves it closed.
     if (!file) {
-        fclose(stdout);
+        if (!CloseReleasedStdout()) fclose(stdout);
         return nullptr;
     }
     int descriptor =
         _open_osfhandle(reinterpret_cast<intptr_t>(file.Get()), _O_TEXT | (empty ? 0 : _O_APPEND));
     if (descriptor < 0) return nullptr;
     file.Take();
-    // stdout of a program without a console has no descriptor to replace until it is opened.
-    bool pointed =
-        _wfreopen(L"NUL", mode, stdout) != nullptr && _dup2(descriptor, _fileno(stdout)) == 0;
-    _close(descriptor);
-    return pointed ? stdout : nullptr;
+    return PointStdoutAt(descriptor, empty ? L"w" : L"a") ? stdout : nullptr;
 }
 
 bool OpenSink(DWORD grantAccess) {
@@ -68,6 +106,7 @@ bool OpenSink(DWORD grantAccess) {
     }
     switch (g_traceMode) {
         case TraceConsole:
+            CloseReleasedStdout();
             g_traceFile = _wfreopen(L"CONOUT$", L"w", stdout);
             break;
         case TraceFile:

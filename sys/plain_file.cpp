@@ -18,28 +18,39 @@ bool NamesDeviceSpace(const std::wstring& path) {
     return !drivePath && !share;
 }
 
-bool ReadAttributes(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
+// The attributes and the link count come from the file system's own records of the file. The
+// query that returns them together also asks for the volume's serial number, which Wine looks up
+// anew on every call, slowly enough to hold a log that opens its file for every line.
+bool ReadAttributes(HANDLE handle, DWORD& attributes) {
     if (GetFileType(handle) != FILE_TYPE_DISK) return false;
-    return GetFileInformationByHandle(handle, &info) != FALSE;
+    FILE_ATTRIBUTE_TAG_INFO info;
+    if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof(info)))
+        return false;
+    attributes = info.FileAttributes;
+    return true;
 }
 
 }  // namespace
 
 bool IsPlainFileHandle(HANDLE file) {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!ReadAttributes(file, info)) return false;
+    DWORD attributes = 0;
+    FILE_STANDARD_INFO standard;
+    if (!ReadAttributes(file, attributes) ||
+        !GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard)))
+        return false;
     const DWORD notPlain =
         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-    return (info.dwFileAttributes & notPlain) == 0 && info.nNumberOfLinks == 1;
+    return (attributes & notPlain) == 0 && !standard.Directory && standard.NumberOfLinks == 1;
 }
 
 HANDLE OpenPlainFileForWriting(const std::wstring& path, DWORD extraAccess, bool empty) {
     if (path.empty() || NamesDeviceSpace(path)) return nullptr;
     // Opened without truncation: an object that turns out not to be a plain file is left as
     // it was.
-    ScopedKernelHandle file(CreateFileW(
-        path.c_str(), GENERIC_WRITE | extraAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    ScopedKernelHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | extraAccess,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file || !IsPlainFileHandle(file.Get())) return nullptr;
     if (empty && (SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
                   !SetEndOfFile(file.Get())))
@@ -68,10 +79,9 @@ HANDLE HoldPlainDirectory(const std::wstring& path) {
                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!directory) return nullptr;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!ReadAttributes(directory.Get(), info)) return nullptr;
-    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    DWORD attributes = 0;
+    if (!ReadAttributes(directory.Get(), attributes)) return nullptr;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return nullptr;
     return directory.Take();
 }

@@ -1,6 +1,6 @@
-// The Users grant on real files and directories of the prefix. Wine keeps no DACL beyond the
-// Unix mode bits, so the new list is checked where it is built, entry by entry, and the
-// writing only for its result.
+// The Users grant on real files and directories of the prefix, and the plain-file opens. Wine keeps
+// no DACL beyond the Unix mode bits, so the new list is checked where it is built, entry by entry,
+// and the writing only for its result.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,6 +10,8 @@
 #include "install/traced_file_access.h"
 #include "sys/file_access.h"
 #include "sys/file_access_test_hook.h"
+#include "sys/plain_file.h"
+#include "tests/support/test_files.h"
 #include "tests/support/trace_files.h"
 
 using namespace trace_test;
@@ -281,5 +283,36 @@ INSTANTIATE_TEST_SUITE_P(Targets, GrantTraceScope,
                          ::testing::Values(ScopeCase{"existing", true, kGrantSucceeded},
                                            ScopeCase{"missing", false, 0}),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// What a log or download path may name: only a plain file opens for writing, and whatever
+// else stands there keeps its content.
+TEST(PlainFileForWriting, OpensOnlyAPlainFile) {
+    TempFolder dir(L"velmora_plain");
+    const std::wstring existing = dir.File(L"existing.log");
+    ASSERT_TRUE(WriteWholeFile(existing, "earlier\n"));
+    const std::wstring linked = dir.File(L"linked.log");
+    const std::wstring linkTarget = dir.File(L"target.log");
+    ASSERT_TRUE(WriteWholeFile(linkTarget, "target\n"));
+    ASSERT_TRUE(CreateHardLinkW(linked.c_str(), linkTarget.c_str(), nullptr));
+    struct Case {
+        const char* label;
+        std::wstring path;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"new file", dir.File(L"new.log"), true},
+        {"existing file", existing, true},
+        {"folder", dir.Path(), false},
+        {"second hard link", linked, false},
+        {"device", L"NUL", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ScopedKernelHandle file(OpenPlainFileForWriting(c.path, 0, false));
+        EXPECT_EQ(file.IsValid(), c.opens);
+    }
+    EXPECT_EQ(ReadWholeFile(existing), "earlier\n");
+    EXPECT_EQ(ReadWholeFile(linkTarget), "target\n");
+}
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The trace log's lines as a traced program writes them: each case starts the trace probe as a
+// The trace log's lines as a traced program writes them: most cases start the trace probe as a
 // child process (the log takes over its standard output) and reads the file it leaves.
+#include <io.h>
 #include <clocale>
 #include <cstdio>
 #include <map>
@@ -333,3 +334,43 @@ TEST(TraceOff, OpenTraceSinkWithoutPathOpensNothingInAnyMode) {
 }
 
 }  // namespace
+
+// Between two appended lines standard output holds no descriptor; a file opened meanwhile may
+// take the number it gave back, and the next line must neither write into that file nor close
+// it. Runs in this process: the number goes to whoever opens a file next.
+TEST(TraceAppendSink, LeavesAFileOpenedBetweenLinesAlone) {
+    TempFolder dir(L"velmora_append");
+    std::wstring log = dir.File(L"append.log");
+    std::wstring other = dir.File(L"other.txt");
+    fflush(stdout);
+    int savedStdout = _dup(_fileno(stdout));
+    TraceSinkSettings previous =
+        ReplaceTraceSinkForTesting(TraceSinkSettings{TraceFileAppend, log, L"trace_log_test.exe"});
+    FILE* opened = nullptr;
+    bool tookStdoutNumber = false;
+    {
+        FuncTrace scope("TraceAppendSink::Lines");
+        opened = _wfopen(other.c_str(), L"w");
+        tookStdoutNumber = opened != nullptr && _fileno(opened) == _fileno(stdout);
+        TraceMsg(scope, "while another file is open");
+        if (opened != nullptr) {
+            fputs("other text\n", opened);
+            fclose(opened);
+        }
+    }
+    ReplaceTraceSinkForTesting(previous);
+    // The sink may have left stdout on another number; the runner's output goes back under it
+    // on the usual one, which child processes are started with.
+    if (_wfreopen(L"NUL", L"w", stdout) != nullptr) _dup2(savedStdout, _fileno(stdout));
+    _close(savedStdout);
+
+    ASSERT_NE(opened, nullptr);
+    EXPECT_TRUE(tookStdoutNumber);
+    EXPECT_EQ(ReadWholeFile(other), "other text\r\n");
+    std::vector<std::string> rests;
+    for (const std::string& text : ReadLogLines(log)) rests.push_back(ParseLogLine(text).rest);
+    std::vector<std::string> expected = {EntryText("TraceAppendSink::Lines"),
+                                         MessageText("while another file is open"),
+                                         ExitText("TraceAppendSink::Lines")};
+    EXPECT_EQ(rests, expected);
+}
