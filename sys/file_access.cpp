@@ -84,17 +84,12 @@ bool BuildUsersFirstDacl(PSID usersSid, PACL oldDacl, std::vector<BYTE>& newDacl
 }
 
 bool GrantUsersFileAccess(const wchar_t* path) {
-    std::vector<BYTE> usersSid;
-    if (!LookupUsersSid(usersSid)) return false;
     std::vector<BYTE> oldDescriptor;
     PACL oldDacl = nullptr;
     if (!ReadFileDacl(path, oldDescriptor, oldDacl)) return false;
     std::vector<BYTE> newDacl;
-    if (!BuildUsersFirstDacl(usersSid.data(), oldDacl, newDacl)) return false;
     SECURITY_DESCRIPTOR descriptor;
-    if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)) return false;
-    if (!SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(newDacl.data()), TRUE))
-        return false;
+    if (!UsersFirstDescriptor(oldDacl, newDacl, descriptor)) return false;
     return g_setFileSecurity(path, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
 }
 
