@@ -51,7 +51,7 @@ int InstallActiveX(const wchar_t* host, int port, int https, bool automatic,
 
         // A saved error page is no installer, and a file that cannot be held may be replaced:
         // such an attempt has failed.
-        held.Reset(hr >= 0 ? HoldDownloadedFile(localPath) : nullptr);
+        if (hr >= 0) held.Reset(HoldDownloadedFile(localPath));
         downloaded = held && IsWholeWindowsProgram(held.Get());
         TraceMsg(scope, downloaded ? "Velmora ActiveX 7i.exe Download Success..."
                                    : "Velmora ActiveX 7i.exe Download fail_ and continue loop.");

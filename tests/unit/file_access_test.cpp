@@ -175,14 +175,18 @@ struct GrantCase {
 
 class GrantOnPath : public ::testing::TestWithParam<GrantCase> {};
 
+// The case's directory, or a new empty file in it.
+std::wstring ObjectToGrant(const TempFolder& dir, const GrantCase& c) {
+    if (!*c.name) return dir.Path();
+    std::wstring path = dir.File(c.name);
+    WriteWholeFile(path, "");
+    return path;
+}
+
 TEST_P(GrantOnPath, SucceedsAndKeepsTheOwner) {
     TempFolder dir(L"velmora_trace");
-    std::wstring path = *GetParam().name ? dir.File(GetParam().name) : dir.Path();
-    if (GetParam().isFile) {
-        ScopedKernelHandle handle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        ASSERT_TRUE(handle.IsValid());
-    }
+    std::wstring path = ObjectToGrant(dir, GetParam());
+    ASSERT_TRUE(Exists(path));
     std::vector<BYTE> ownerBefore = OwnerOf(path);
     ASSERT_FALSE(ownerBefore.empty());
     EXPECT_TRUE(AddFileAccessAllowedRights(path.c_str()));
@@ -232,12 +236,8 @@ BOOL WINAPI RecordDescriptor(LPCWSTR path, SECURITY_INFORMATION what,
 // and is the Users-first list, never one without a DACL (which would let everyone in).
 TEST_P(GrantOnPath, WritesThePresentUsersFirstList) {
     TempFolder dir(L"velmora_trace");
-    std::wstring path = *GetParam().name ? dir.File(GetParam().name) : dir.Path();
-    if (GetParam().isFile) {
-        ScopedKernelHandle handle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        ASSERT_TRUE(handle.IsValid());
-    }
+    std::wstring path = ObjectToGrant(dir, GetParam());
+    ASSERT_TRUE(Exists(path));
     std::vector<BYTE> old = ReadFileDaclCopy(path);
     ASSERT_FALSE(old.empty());
     std::vector<BYTE> users, expected;

@@ -293,12 +293,11 @@ TEST_P(KeyboardTest, KeysActOnTheVisiblePage) {
             if (!c.automatic) Click(window, IDC_NEXT);
             ASSERT_TRUE(WaitFor([&] { return DownloadPageOf(window) != nullptr; }));
             HWND next = GetDlgItem(DownloadPageOf(window), IDC_NEXT);
+            ASSERT_TRUE(WaitFor([&] { return theApp.m_bInstalling.load() == 1; }));
             if (c.stage == KeyCase::Installing) {
-                ASSERT_TRUE(WaitFor([&] { return theApp.m_bInstalling.load() == 1; }));
                 for (int i = 0; i < c.presses; ++i) PressKey(window, c.key);
                 EXPECT_TRUE(IsWindow(window));
             } else {
-                ASSERT_TRUE(WaitFor([&] { return theApp.m_bInstalling.load() == 1; }));
                 // Windows takes the focus from the button the worker disables (Wine does not,
                 // the worker being another thread); the page must give it back at the end.
                 DWORD pageThread = GetWindowThreadProcessId(window, nullptr);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sys/scoped_handle.h"
+#include "tests/support/test_files.h"
 
 // What tools/with-update-server.sh hands a server test through the environment.
 namespace update_server {
@@ -36,13 +37,7 @@ inline std::vector<char> PatternBytes(size_t size, unsigned seed) {
 }
 
 inline bool WriteBytes(const std::wstring& path, const std::vector<char>& bytes) {
-    ScopedKernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    return bytes.empty() || (WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                                       &written, nullptr) &&
-                             written == bytes.size());
+    return WriteWholeFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
 // The whole file; false when it cannot be opened.
