@@ -8,31 +8,34 @@
 // A TCP service on 127.0.0.1 on a free port. Without a responder it only listens, which is
 // all a forced connection check needs; with one it answers every request with an empty
 // "404 Not Found" and closes, so downloads fail at once (or after answerDelayMs, to keep an
-// installation running for a while). The accept loop ends with the object
-// and after at most kMaxConnections connections.
+// installation running for a while); or it takes one connection (a connection check) and then
+// closes its port, so that every later request is refused. The accept loop ends with the
+// object, after at most kMaxConnections connections, and a lone accept after kAcceptWaitMs.
 class LoopbackListener {
   public:
-    enum Mode { ListenOnly, AnswerNotFound };
+    enum Mode { ListenOnly, AnswerNotFound, GoneAfterFirst };
 
     explicit LoopbackListener(Mode mode = ListenOnly, DWORD answerDelayMs = 0)
         : m_answerDelayMs(answerDelayMs) {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
-        m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        SOCKET listening = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         sockaddr_in address = {};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        listen(m_socket, 16);
+        bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        listen(listening, 16);
         int length = sizeof(address);
-        getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
+        getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length);
         m_port = ntohs(address.sin_port);
+        m_socket = listening;
         if (mode == AnswerNotFound) m_responder = std::thread([this] { AnswerRequests(); });
+        if (mode == GoneAfterFirst) m_responder = std::thread([this] { AcceptOneThenClose(); });
     }
 
     ~LoopbackListener() {
         m_stop = true;
-        closesocket(m_socket);
+        CloseListening();
         if (m_responder.joinable()) m_responder.join();
         WSACleanup();
     }
@@ -51,10 +54,11 @@ class LoopbackListener {
 
   private:
     static constexpr int kMaxConnections = 200;
+    static constexpr long kAcceptWaitMs = 30000;
 
     void AnswerRequests() {
         while (!m_stop && m_connections < kMaxConnections) {
-            SOCKET client = accept(m_socket, nullptr, nullptr);
+            SOCKET client = accept(m_socket.load(), nullptr, nullptr);
             if (client == INVALID_SOCKET) return;
             ++m_connections;
             DWORD timeoutMs = 2000;
@@ -73,8 +77,29 @@ class LoopbackListener {
         }
     }
 
+    void AcceptOneThenClose() {
+        SOCKET listening = m_socket.load();
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(listening, &readable);
+        timeval wait = {kAcceptWaitMs / 1000, 0};
+        if (select(0, &readable, nullptr, nullptr, &wait) == 1) {
+            SOCKET client = accept(listening, nullptr, nullptr);
+            if (client != INVALID_SOCKET) {
+                ++m_connections;
+                closesocket(client);
+            }
+        }
+        CloseListening();
+    }
+
+    void CloseListening() {
+        SOCKET listening = m_socket.exchange(INVALID_SOCKET);
+        if (listening != INVALID_SOCKET) closesocket(listening);
+    }
+
     DWORD m_answerDelayMs;
-    SOCKET m_socket = INVALID_SOCKET;
+    std::atomic<SOCKET> m_socket{INVALID_SOCKET};
     int m_port = 0;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_connections{0};

@@ -1,10 +1,11 @@
+#include "tests/support/whole_run.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "tests/support/child_process.h"
-#include "tests/support/unattended_setup.h"
 #include "tools/stamp/stamp_image.h"
 
 namespace {
@@ -248,8 +249,6 @@ TEST(SignedCopy, CannotBeStampedAgainAndSetsUpUnattended) {
     EXPECT_EQ(GetFileAttributesW(out.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(ReadWholeFile(signedCopy), original);
 
-    int port = _wtoi(fixture::EnvironmentValue(L"VELMORA_HTTP_PORT").c_str());
-    ASSERT_GT(port, 0);
-    unattended::PublishFakeService(fixture::EnvironmentValue(L"VELMORA_SERVER_ROOT_W"));
-    unattended::ExpectCompletes(signedCopy, L"Velmora_Setup_Sales.exe", "http", port);
+    whole_run::WholeRunner(whole_run::Completing("SignedCopy", whole_run::Endpoint::Http))
+        .Go(signedCopy, L"Velmora_Setup_Sales.exe");
 }

@@ -1,0 +1,651 @@
+// Whole runs of the setup against the local update server, one row each: unattended copies
+// that complete, the download page's worker started by hand, users who close the wizard, each
+// published file answered badly in every way the update server can, a server that goes away
+// after the connection check, certificates nobody trusts, broken descriptors, and what an
+// unprivileged party may prepare for the elevated setup (DLLs beside the program, a log path in
+// its own registry, a link in place of the site folder, a file in place of the base folder, a
+// temporary download it holds). Every row must end by itself with the exit code of its outcome,
+// log what happened with the program's own lines and leave files only where its steps put them.
+// The same program runs the completing rows against Debian's nginx (the ctest entry
+// setup_end_to_end_nginx).
+#include "tests/support/whole_run.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/unit/update_server_env.h"
+
+namespace {
+
+using namespace whole_run;
+
+// Not KnownDLLs on Windows, and loaded by the program on demand. version.dll is not among
+// them: it is no KnownDLL either, but Wine's own user32 imports it, so under Wine a planted copy
+// preferred to Wine's would load before the program's first instruction (Windows' user32 does
+// not import it). The import-table check of lazy_api_test covers it.
+const wchar_t* const kPlantedNames[] = {L"netapi32.dll", L"wininet.dll", L"urlmon.dll"};
+
+std::wstring UnixPath(const std::wstring& path) {
+    using UnixNameFn = char*(CDECL*)(LPCWSTR);
+    FARPROC proc = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
+    if (proc == nullptr) return std::wstring();
+    char* name = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(proc))(path.c_str());
+    if (name == nullptr) return std::wstring();
+    std::string narrow(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return std::wstring(narrow.begin(), narrow.end());
+}
+
+// Wine starts Unix programs too (its own CreateSymbolicLinkW makes no link), but gives no
+// handle to wait on: the command leaves a file behind when it has succeeded.
+bool RunShell(const std::wstring& command) {
+    TempFolder scratch(L"velmora_shell");
+    std::wstring done = scratch.File(L"done");
+    ChildProcess shell;
+    if (!shell.Start(L"Z:\\bin\\sh",
+                     L"-c \"(" + command + L") && touch '" + UnixPath(done) + L"'\""))
+        return false;
+    for (int i = 0; i < 200; ++i) {
+        if (Exists(done)) return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+// Wine keeps a grant to Users only in the Unix mode bits, not in the DACL it reports.
+std::string ModeBits(const std::wstring& path) {
+    TempFolder scratch(L"velmora_mode");
+    std::wstring out = scratch.File(L"mode.txt");
+    if (!RunShell(L"stat -c %a '" + UnixPath(path) + L"' > '" + UnixPath(out) + L"'"))
+        return "unreadable";
+    return ReadWholeFile(out);
+}
+
+// A file named like the base folder.
+const char kBaseFileContent[] = "a file where the base folder belongs";
+
+void FileInPlaceOfBase(Run&) {
+    ASSERT_TRUE(WriteWholeFile(ProgramFilesDir() + L"\\Velmora", kBaseFileContent));
+}
+
+void BaseFileUnchanged(Run&) {
+    std::wstring path = ProgramFilesDir() + L"\\Velmora";
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(ReadWholeFile(path), kBaseFileContent);
+}
+
+// The installer's temporary download, opened by the test and shared with nobody.
+const char kHeldContent[] = "held by the test";
+
+void HoldTempDownload(Run& run) {
+    ASSERT_TRUE(WriteWholeFile(TempDownload(), kHeldContent));
+    run.held.Reset(CreateFileW(TempDownload().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(run.held.IsValid());
+}
+
+void HeldDownloadUnchanged(Run& run) {
+    run.held.Close();
+    EXPECT_EQ(ReadWholeFile(TempDownload()), kHeldContent);
+    DeleteFileW(TempDownload().c_str());
+}
+
+std::string Repeat(const std::string& line, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) text += line + "\n";
+    return text;
+}
+
+// The step that meets the failure ends there; the installer step before it went well.
+WholeRun DescriptorFailing(const std::string& name, Endpoint endpoint) {
+    WholeRun c;
+    c.name = name;
+    c.endpoint = endpoint;
+    c.agentStarted = false;
+    c.lines = {Line(kInstallerSuccess), Line(kInstallerRun)};
+    return c;
+}
+
+WholeRun AgentFailing(const std::string& name, Endpoint endpoint) {
+    WholeRun c;
+    c.name = name;
+    c.endpoint = endpoint;
+    c.agentStarted = false;
+    c.lines = {Line(kInstallerSuccess), Line(kInstallerRun), Line("SiteName: Sales")};
+    c.programFilesNew = SiteLayout("Sales", false);
+    // A failed platform download may still have written a partial agent.
+    c.programFilesLeftovers = {L"Velmora\\Sales\\QLUpdate.exe"};
+    return c;
+}
+
+// The five attempts of the installer step all fail; the update-agent step still runs.
+WholeRun InstallerFailing(const std::string& name, Endpoint endpoint, const std::string& faults) {
+    WholeRun c = Succeeding(name, endpoint);
+    c.installerFaults = faults;
+    c.installerFailures = 5;
+    c.installerStarted = false;
+    c.lines = {Line(kInstallerFail), Line("SiteName: Sales"), Line(kAgentRun)};
+    return c;
+}
+
+std::vector<WholeRun> StatusCases(Endpoint endpoint, int status) {
+    std::string scheme = SchemeName(endpoint);
+    std::string code = std::to_string(status);
+    std::string fault = "status=" + code;
+    bool https = IsHttps(endpoint);
+    std::vector<WholeRun> cases;
+
+    WholeRun installer = InstallerFailing("Installer" + code + scheme, endpoint, Repeat(fault, 10));
+    if (https)
+        installer.lines.insert(installer.lines.begin(), Line("HttpStatus fail___(" + code + ")"));
+    cases.push_back(installer);
+
+    WholeRun descriptor = DescriptorFailing("Descriptor" + code + scheme, endpoint);
+    descriptor.descriptorFaults = Repeat(fault, 2);
+    if (https) {
+        char result[32];
+        snprintf(result, sizeof(result), "%d\t%x", static_cast<int>(0x80000000u | status),
+                 0x80000000u | status);
+        descriptor.lines.push_back(Line("HttpStatus fail___(" + code + ")"));
+        descriptor.lines.push_back(Line(result));
+        descriptor.lines.push_back(Line(kDescriptorFail));
+    } else {
+        // Wine's platform download takes an error page for the file and reports success (on
+        // Windows it fails); the page is then no descriptor. Either way the step ends here.
+        descriptor.lines.push_back(OneOf({kDescriptorFail, "Wrong xml___"}));
+        descriptor.tempLeftovers = {L"velmora_server.exe"};
+    }
+    cases.push_back(descriptor);
+
+    WholeRun agent = AgentFailing("Agent" + code + scheme, endpoint);
+    agent.agentFaults = Repeat(fault, 2);
+    if (https) agent.lines.push_back(Line("HttpStatus fail___(" + code + ")"));
+    agent.lines.push_back(Line(kAgentFail));
+    cases.push_back(agent);
+    return cases;
+}
+
+// Without a Content-Length the size query fails, and the body is taken as it comes.
+std::vector<WholeRun> ChunkedCases(Endpoint endpoint) {
+    std::string scheme = SchemeName(endpoint);
+    std::vector<WholeRun> cases;
+    WholeRun installer = Succeeding("InstallerChunked" + scheme, endpoint);
+    installer.installerFaults = Repeat("chunked", 2);
+    installer.lines.insert(installer.lines.begin(), Line(kNoLength));
+    cases.push_back(installer);
+
+    WholeRun descriptor = Succeeding("DescriptorChunked" + scheme, endpoint);
+    descriptor.descriptorFaults = Repeat("chunked", 2);
+    descriptor.lines.insert(descriptor.lines.begin() + 2, Line(kNoLength));
+    cases.push_back(descriptor);
+
+    WholeRun agent = Succeeding("AgentChunked" + scheme, endpoint);
+    agent.agentFaults = Repeat("chunked", 2);
+    agent.lines.insert(agent.lines.begin() + 3, Line(kNoLength));
+    cases.push_back(agent);
+    return cases;
+}
+
+// The size query is answered in full; the download's body ends after a few bytes.
+std::vector<WholeRun> CutCases(Endpoint endpoint) {
+    std::string scheme = SchemeName(endpoint);
+    std::vector<WholeRun> cases;
+    WholeRun installer =
+        InstallerFailing("InstallerCut" + scheme, endpoint, Repeat("\ncut=1000", 5));
+    installer.lines.insert(installer.lines.begin(), Starting("Download incomplete___(1000 of "));
+    cases.push_back(installer);
+
+    WholeRun descriptor = DescriptorFailing("DescriptorCut" + scheme, endpoint);
+    descriptor.descriptorFaults = "\ncut=10\n";
+    descriptor.lines.push_back(Starting("Download incomplete___(10 of "));
+    descriptor.lines.push_back(Line("-2147483610\t80000026"));
+    descriptor.lines.push_back(Line(kDescriptorFail));
+    // The partial descriptor stays where the download put it.
+    descriptor.tempNew = {L"velmora_server.exe"};
+    cases.push_back(descriptor);
+
+    WholeRun agent = AgentFailing("AgentCut" + scheme, endpoint);
+    agent.agentFaults = "\ncut=1000\n";
+    agent.lines.push_back(Starting("Download incomplete___(1000 of "));
+    agent.lines.push_back(Line(kAgentFail));
+    agent.programFilesNew.insert(L"Velmora\\Sales\\QLUpdate.exe");
+    cases.push_back(agent);
+    return cases;
+}
+
+// The size query and the download are two answers: the file may change between them, or the
+// size query may meet an error page. Only the download's own length judges the download.
+std::vector<WholeRun> SizeQueryDisagreeingCases(Endpoint endpoint) {
+    std::string scheme = SchemeName(endpoint);
+    std::vector<WholeRun> cases;
+    for (const char* length : {"1000", "10"}) {
+        WholeRun c = Succeeding(std::string("DescriptorSizeQuery") + length + scheme, endpoint);
+        c.descriptorFaults = std::string("length=") + length + "\n";
+        c.lines.insert(c.lines.begin() + 2, Line(std::string("ServerFileSize: ") + length));
+        cases.push_back(c);
+    }
+    return cases;
+}
+
+// A chunked answer that ends without its final chunk, inside the program's sections: whatever
+// the engine makes of it, the partial program is never started.
+std::vector<WholeRun> ChunkedCutCases(Endpoint endpoint) {
+    std::string scheme = SchemeName(endpoint);
+    std::vector<WholeRun> cases;
+    cases.push_back(InstallerFailing("InstallerChunkedCut" + scheme, endpoint,
+                                     Repeat("\nchunked,cut=20000", 5)));
+    WholeRun agent = AgentFailing("AgentChunkedCut" + scheme, endpoint);
+    agent.agentFaults = "\nchunked,cut=20000\n";
+    agent.lines.push_back(Line(kAgentFail));
+    cases.push_back(agent);
+    return cases;
+}
+
+// Answers below 400 that carry a page, not the file: 399, and a redirection without a place
+// to go, which the platform cannot follow. The page may be saved; it is never started.
+std::vector<WholeRun> SavedPageCases(Endpoint endpoint, int status) {
+    std::string scheme = SchemeName(endpoint);
+    std::string code = std::to_string(status);
+    std::string fault = "status=" + code;
+    std::vector<WholeRun> cases;
+    cases.push_back(InstallerFailing("Installer" + code + scheme, endpoint, Repeat(fault, 10)));
+    WholeRun descriptor = DescriptorFailing("Descriptor" + code + scheme, endpoint);
+    descriptor.descriptorFaults = Repeat(fault, 2);
+    descriptor.lines.push_back(OneOf({kDescriptorFail, "Wrong xml___"}));
+    descriptor.tempLeftovers = {L"velmora_server.exe"};
+    cases.push_back(descriptor);
+    WholeRun agent = AgentFailing("Agent" + code + scheme, endpoint);
+    agent.agentFaults = Repeat(fault, 2);
+    agent.lines.push_back(Line(kAgentFail));
+    cases.push_back(agent);
+    return cases;
+}
+
+// A signed installer served whole is started; one whose certificate table runs past its end
+// is refused, though its answer was whole.
+std::vector<WholeRun> SignedInstallerCases() {
+    WholeRun whole = Succeeding("InstallerSignedWholehttps", Endpoint::Https);
+    whole.installerImage = InstallerImage::SignedWhole;
+    WholeRun cut = InstallerFailing("InstallerSignedCuthttp", Endpoint::Http, "");
+    cut.installerImage = InstallerImage::SignedCut;
+    return {whole, cut};
+}
+
+// A slow body is a body all the same; the pauses stay short to keep the suite quick.
+std::vector<WholeRun> SlowCases(Endpoint endpoint) {
+    std::string scheme = SchemeName(endpoint);
+    std::vector<WholeRun> cases;
+    WholeRun installer = Succeeding("InstallerSlow" + scheme, endpoint);
+    installer.installerFaults = "\nslow=20\n";
+    cases.push_back(installer);
+    WholeRun descriptor = Succeeding("DescriptorSlow" + scheme, endpoint);
+    descriptor.descriptorFaults = "\nslow=50\n";
+    cases.push_back(descriptor);
+    WholeRun agent = Succeeding("AgentSlow" + scheme, endpoint);
+    agent.agentFaults = "\nslow=20\n";
+    cases.push_back(agent);
+    return cases;
+}
+
+// After the connection check nobody answers: every size query and download is refused.
+WholeRun ServerGoneAfterCheck(Endpoint endpoint) {
+    WholeRun c;
+    c.name = "ServerGoneAfterCheck" + SchemeName(endpoint);
+    c.endpoint = endpoint;
+    c.installerFailures = 5;
+    c.installerStarted = false;
+    c.agentStarted = false;
+    c.lines = {Line("Exception: 12029"), Line(kInstallerFail), AnyFailureResult(),
+               Line(kDescriptorFail)};
+    return c;
+}
+
+WholeRun ExpiredCertificate() {
+    WholeRun c;
+    c.name = "ExpiredCertificate";
+    c.endpoint = Endpoint::Expired;
+    c.installerFailures = 5;
+    c.installerStarted = false;
+    c.agentStarted = false;
+    c.lines = {Line("Exception: 12037"), Line(kInstallerFail), Line("-2147471611\t80002f05"),
+               Line(kDescriptorFail)};
+    return c;
+}
+
+WholeRun UntrustedCertificate() {
+    WholeRun c;
+    c.name = "UntrustedCertificate";
+    c.endpoint = Endpoint::Untrusted;
+    c.installerFailures = 5;
+    c.installerStarted = false;
+    c.agentStarted = false;
+    // Wine names an unknown authority 12045, or 12057 when it cannot build the chain at all.
+    c.lines = {OneOf({"Exception: 12045", "Exception: 12057"}), Line(kInstallerFail),
+               AnyFailureResult(), Line(kDescriptorFail)};
+    return c;
+}
+
+// A descriptor the server publishes as it is; reading it goes wrong in the step.
+WholeRun BadDescriptor(const std::string& name, Endpoint endpoint, std::string content) {
+    WholeRun c = DescriptorFailing(name, endpoint);
+    c.descriptor = std::move(content);
+    c.badInput = true;
+    c.tempNew = {L"velmora_server.exe"};
+    c.lines.push_back(Line("Wrong xml___"));
+    return c;
+}
+
+std::string BinaryDescriptor() {
+    std::vector<char> bytes = update_server::PatternBytes(64 * 1024, 7);
+    std::string text(bytes.begin(), bytes.end());
+    // Control bytes a text reading might trip over, placed where the pattern would not be.
+    text.insert(100, std::string("\0\x1A\r\r\n\xFF\xFE", 7));
+    return text;
+}
+
+std::vector<WholeRun> DescriptorCases(Endpoint endpoint) {
+    std::string scheme = SchemeName(endpoint);
+    const size_t tenMiB = 10u << 20;
+    std::vector<WholeRun> cases;
+    cases.push_back(BadDescriptor("DescriptorEmpty" + scheme, endpoint, ""));
+    cases.push_back(BadDescriptor("DescriptorBinary" + scheme, endpoint, BinaryDescriptor()));
+    cases.push_back(BadDescriptor("DescriptorTenMiBLine" + scheme, endpoint,
+                                  "<service>" + std::string(tenMiB, 'x') + "</service>"));
+
+    // A name of ten MiB on one line is read, but no folder can carry it.
+    WholeRun longName = DescriptorFailing("DescriptorTenMiBName" + scheme, endpoint);
+    longName.badInput = true;
+    longName.descriptor = "<servicename>" + std::string(tenMiB, 'A') + "</servicename>";
+    longName.lines.push_back(Starting("SiteName: AAAAAAAA"));
+    longName.lines.push_back(Line("Site dir create fail___"));
+    longName.programFilesNew = {L"Velmora"};
+    longName.tempNew = {L"velmora_server.exe"};
+    cases.push_back(longName);
+
+    // The name ends at the zero byte; the rest of the element is not part of it.
+    WholeRun zero = Succeeding("DescriptorNulInName" + scheme, endpoint);
+    zero.badInput = true;
+    static const char kZeroInName[] = "<servicename>Sa\0les</servicename>\n";
+    zero.descriptor = std::string(kZeroInName, sizeof(kZeroInName) - 1);
+    zero.lines = {Line(kInstallerRun), Line("SiteName: Sa"), Line(kAgentRun)};
+    zero.site = "Sa";
+    zero.programFilesNew = SiteLayout("Sa", true);
+    cases.push_back(zero);
+
+    // A name that leaves the base folder is refused before any folder is made.
+    WholeRun traversal = DescriptorFailing("DescriptorLeavingTheFolder" + scheme, endpoint);
+    traversal.badInput = true;
+    traversal.descriptor = "<servicename>..\\..\\Windows</servicename>\n";
+    traversal.lines.push_back(Line("SiteName: ..\\..\\Windows"));
+    traversal.lines.push_back(Line("Site dir create fail___"));
+    traversal.tempNew = {L"velmora_server.exe"};
+    cases.push_back(traversal);
+    return cases;
+}
+
+// "Velmora" in Program Files is a file: it is taken as present, and no site folder can be
+// made inside it.
+WholeRun UnwritableBase() {
+    WholeRun c = DescriptorFailing("ProgramFilesVelmoraIsAFile", Endpoint::Https);
+    c.arrange = FileInPlaceOfBase;
+    c.verify = BaseFileUnchanged;
+    c.lines.push_back(Line("SiteName: Sales"));
+    c.lines.push_back(Line("Site dir create fail___"));
+    c.tempNew = {L"velmora_server.exe"};
+    return c;
+}
+
+WholeRun LockedTempDownload(Endpoint endpoint) {
+    WholeRun c = InstallerFailing("LockedTempDownload" + SchemeName(endpoint), endpoint, "");
+    c.arrange = HoldTempDownload;
+    c.verify = HeldDownloadUnchanged;
+    if (IsHttps(endpoint))
+        c.lines.insert(c.lines.begin(), Line("localFile.Open fail___(lastErr: 32)"));
+    return c;
+}
+
+// Planted beside the program (its working folder too) and preferred to Wine's own (the ctest
+// entry's overrides), not one may load.
+WholeRun PlantedDlls() {
+    WholeRun row = Completing("PlantedDlls", Endpoint::Http);
+    row.arrange = [](Run& run) {
+        for (const wchar_t* name : kPlantedNames)
+            ASSERT_TRUE(CopyFileW(FixturePath(L"planted.dll").c_str(),
+                                  run.folder.File(name).c_str(), FALSE));
+        ASSERT_NE(fixture::EnvironmentValue(L"WINEDLLOVERRIDES").find(L"urlmon=n,b"),
+                  std::wstring::npos);
+    };
+    row.verify = [](Run& run) {
+        for (const wchar_t* name : kPlantedNames)
+            EXPECT_FALSE(Exists(run.folder.File(name) + L".loaded"))
+                << fixture::ToUtf8(name) << " was loaded";
+    };
+    return row;
+}
+
+// .log.path naming a folder: no mode writes into it, empties it or grants on it.
+WholeRun LogFolder(const char* name, DWORD mode) {
+    WholeRun row = Succeeding(name, Endpoint::Http);
+    row.arrange = [mode](Run& run) {
+        run.target = run.folder.File(L"logs");
+        CreateDirectoryW(run.target.c_str(), nullptr);
+        ASSERT_TRUE(WriteWholeFile(run.target + L"\\kept.txt", "kept\n"));
+        run.targetMode = ModeBits(run.target);
+        ASSERT_NE(run.targetMode, "unreadable");
+        run.trace->SetMode(mode);
+        run.trace->SetText(L".log.path", run.target);
+        run.traced = false;
+    };
+    row.verify = [](Run& run) {
+        DWORD attributes = GetFileAttributesW(run.target.c_str());
+        EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+        EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        EXPECT_EQ(ReadWholeFile(run.target + L"\\kept.txt"), "kept\n");
+        EXPECT_EQ(ModeBits(run.target), run.targetMode) << "a folder got the grant";
+    };
+    return row;
+}
+
+// .log.path naming an existing file: only the file modes write it and open it to Users; mode 2
+// empties it first, mode 3 appends.
+WholeRun LogFile(const char* name, DWORD mode) {
+    WholeRun row = Succeeding(name, Endpoint::Http);
+    row.arrange = [mode](Run& run) {
+        run.target = run.folder.File(L"earlier.log");
+        run.targetContent = "earlier run\n";
+        ASSERT_TRUE(WriteWholeFile(run.target, run.targetContent));
+        run.targetMode = ModeBits(run.target);
+        ASSERT_NE(run.targetMode, "unreadable");
+        run.trace->SetMode(mode);
+        run.trace->SetText(L".log.path", run.target);
+        run.traced = false;
+    };
+    row.verify = [mode](Run& run) {
+        std::string content = ReadWholeFile(run.target);
+        if (mode == TraceFile || mode == TraceFileAppend) {
+            EXPECT_NE(ModeBits(run.target), run.targetMode) << "the log got no grant";
+            EXPECT_NE(content.find(trace_test::EntryText(kStartScope)), std::string::npos);
+            bool kept = content.rfind(run.targetContent, 0) == 0;
+            EXPECT_EQ(kept, mode == TraceFileAppend) << content.substr(0, 80);
+        } else {
+            EXPECT_EQ(ModeBits(run.target), run.targetMode) << "granted without a file sink";
+            EXPECT_EQ(content, run.targetContent);
+        }
+    };
+    return row;
+}
+
+// Wine shows a Unix symbolic link to a folder as a reparse point. The site folder is refused
+// with the step's own line; nothing is written or granted through the link.
+WholeRun SiteFolderLink() {
+    WholeRun row = DescriptorFailing("SiteFolderLink", Endpoint::Http);
+    row.lines.push_back(Line("SiteName: Sales"));
+    row.lines.push_back(Line("Site dir create fail___"));
+    row.tempNew = {L"velmora_server.exe"};
+    row.arrange = [](Run& run) {
+        std::wstring base = ProgramFilesDir() + L"\\Velmora";
+        CreateDirectoryW(base.c_str(), nullptr);
+        run.target = run.folder.File(L"elsewhere");
+        CreateDirectoryW(run.target.c_str(), nullptr);
+        run.targetMode = ModeBits(run.target);
+        ASSERT_TRUE(RunShell(L"rm -f '" + UnixPath(SiteDir()) + L"'; ln -s '" +
+                             UnixPath(run.target) + L"' '" + UnixPath(SiteDir()) + L"'"));
+        DWORD attributes = GetFileAttributesW(SiteDir().c_str());
+        ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+        ASSERT_TRUE(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    };
+    row.verify = [](Run& run) {
+        EXPECT_FALSE(Exists(run.target + L"\\velmora_server.exe"));
+        EXPECT_FALSE(Exists(run.target + L"\\QLUpdate.exe"));
+        EXPECT_EQ(ModeBits(run.target), run.targetMode) << "the link's target got the grant";
+        EXPECT_TRUE(RunShell(L"rm -f '" + UnixPath(SiteDir()) + L"'"));
+    };
+    return row;
+}
+
+std::vector<WholeRun> UnprivilegedRows() {
+    return {PlantedDlls(),
+            LogFolder("LogFolderOff", TraceOff),
+            LogFolder("LogFolderConsole", TraceConsole),
+            LogFolder("LogFolderFile", TraceFile),
+            LogFolder("LogFolderAppend", TraceFileAppend),
+            LogFile("LogFileOff", TraceOff),
+            LogFile("LogFileConsole", TraceConsole),
+            LogFile("LogFileFile", TraceFile),
+            LogFile("LogFileAppend", TraceFileAppend),
+            SiteFolderLink()};
+}
+
+// The user ends the wizard by closing it before any installation step ran: on the address
+// page of a copy without an address, and after an unattended copy's check found nobody.
+std::vector<WholeRun> UserEndRows() {
+    std::vector<WholeRun> rows;
+    for (Endpoint endpoint : {Endpoint::NoAddress, Endpoint::Unreachable}) {
+        WholeRun row;
+        row.name = endpoint == Endpoint::NoAddress ? "CloseOnTheAddressPage"
+                                                   : "CloseAfterAnUnreachableService";
+        row.road = Road::ClosedByUser;
+        row.endpoint = endpoint;
+        row.installerStarted = false;
+        row.agentStarted = false;
+        if (endpoint == Endpoint::Unreachable) row.lines = {Line("Server web connect fail___")};
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// Started by hand, outside automatic mode: the installer gets no parameters, the page's
+// buttons and the wizard's state follow the steps.
+std::vector<WholeRun> ByHandRows() {
+    WholeRun everything = Succeeding("ByHandEverythingPublishedhttp", Endpoint::Http);
+    WholeRun fiveTimes = InstallerFailing("ByHandInstallerFailsFiveTimeshttp", Endpoint::Http,
+                                          Repeat("status=500", 10));
+    WholeRun third = Succeeding("ByHandInstallerSucceedsAtTheThirdAttempthttps", Endpoint::Https);
+    third.installerFaults = Repeat("status=500", 4);
+    third.installerFailures = 2;
+    third.lines = {Line(kInstallerFail), Line(kInstallerFail), Line(kInstallerSuccess),
+                   Line(kInstallerRun)};
+    WholeRun missing = InstallerFailing("ByHandInstallerMissinghttps", Endpoint::Https, "");
+    missing.installerImage = InstallerImage::Missing;
+    missing.lines = {Line("HttpStatus fail___(404)"), Line(kAgentRun)};
+    WholeRun noStartTag =
+        BadDescriptor("ByHandDescriptorWithoutStartTaghttp", Endpoint::Http, "<service/>\n");
+    std::vector<WholeRun> rows = {everything, fiveTimes, third, missing, noStartTag};
+    for (WholeRun& row : rows) row.road = Road::ByHand;
+    return rows;
+}
+
+// A published file that is not there at all: the server's own answer for a missing file.
+std::vector<WholeRun> MissingFileRows() {
+    WholeRun descriptor = DescriptorFailing("DescriptorMissinghttps", Endpoint::Https);
+    descriptor.descriptorPublished = false;
+    descriptor.lines.push_back(Line("-2147483244\t80000194"));
+    descriptor.lines.push_back(Line(kDescriptorFail));
+    WholeRun agent = AgentFailing("AgentMissinghttp", Endpoint::Http);
+    agent.agentPublished = false;
+    agent.lines.push_back(Line(kAgentFail));
+    return {descriptor, agent};
+}
+
+std::vector<WholeRun> AllRows() {
+    std::vector<WholeRun> cases = {Completing("CompletesHttp", Endpoint::Http),
+                                   Completing("CompletesHttps", Endpoint::Https)};
+    for (WholeRun& c : UserEndRows()) cases.push_back(c);
+    for (WholeRun& c : ByHandRows()) cases.push_back(c);
+    for (WholeRun& c : UnprivilegedRows()) cases.push_back(c);
+    for (WholeRun& c : MissingFileRows()) cases.push_back(c);
+    for (int status : {400, 404, 500}) {
+        for (WholeRun& c : StatusCases(Endpoint::Https, status)) cases.push_back(c);
+    }
+    for (WholeRun& c : ChunkedCases(Endpoint::Https)) cases.push_back(c);
+    for (WholeRun& c : CutCases(Endpoint::Https)) cases.push_back(c);
+    for (WholeRun& c : SlowCases(Endpoint::Https)) cases.push_back(c);
+    for (Endpoint endpoint : {Endpoint::Https, Endpoint::Http}) {
+        for (WholeRun& c : SizeQueryDisagreeingCases(endpoint)) cases.push_back(c);
+        for (WholeRun& c : ChunkedCutCases(endpoint)) cases.push_back(c);
+        for (int status : {399, 302}) {
+            for (WholeRun& c : SavedPageCases(endpoint, status)) cases.push_back(c);
+        }
+    }
+    for (WholeRun& c : SignedInstallerCases()) cases.push_back(c);
+    // The platform's own download over http, for the faults whose handling differs there; a
+    // second status code and a slow body would only take the same paths again.
+    for (WholeRun& c : StatusCases(Endpoint::Http, 404)) cases.push_back(c);
+    for (WholeRun& c : ChunkedCases(Endpoint::Http)) cases.push_back(c);
+    for (WholeRun& c : CutCases(Endpoint::Http)) cases.push_back(c);
+    cases.push_back(ServerGoneAfterCheck(Endpoint::ClosingHttp));
+    cases.push_back(ServerGoneAfterCheck(Endpoint::ClosingHttps));
+    cases.push_back(UntrustedCertificate());
+    cases.push_back(ExpiredCertificate());
+    for (WholeRun& c : DescriptorCases(Endpoint::Https)) cases.push_back(c);
+    cases.push_back(UnwritableBase());
+    cases.push_back(LockedTempDownload(Endpoint::Https));
+    cases.push_back(LockedTempDownload(Endpoint::Http));
+    return cases;
+}
+
+
+// What the rows did, written once at the end.
+struct Tally {
+    int runs = 0;
+    int faultyAnswers = 0;
+    int surroundingFaults = 0;
+    int badInputs = 0;
+};
+Tally g_tally;
+
+class TallyReport : public ::testing::Environment {
+  public:
+    void TearDown() override {
+        printf(
+            "whole runs: %d runs, %d faulty answers served, %d faults around the program, "
+            "%d bad descriptors tried\n",
+            g_tally.runs, g_tally.faultyAnswers, g_tally.surroundingFaults, g_tally.badInputs);
+    }
+};
+::testing::Environment* const g_tallyReport = ::testing::AddGlobalTestEnvironment(new TallyReport);
+
+bool AroundTheProgram(const WholeRun& row) {
+    return row.arrange || (row.endpoint != Endpoint::Http && row.endpoint != Endpoint::Https);
+}
+
+class WholeRunTest : public ::testing::TestWithParam<WholeRun> {};
+
+TEST_P(WholeRunTest, EndsWithItsOutcome) {
+    const WholeRun& row = GetParam();
+    WholeRunner runner(row);
+    runner.Go();
+    ++g_tally.runs;
+    g_tally.faultyAnswers += runner.FaultyAnswers();
+    if (AroundTheProgram(row)) ++g_tally.surroundingFaults;
+    if (row.badInput) ++g_tally.badInputs;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WholeRunTest, ::testing::ValuesIn(AllRows()),
+                         [](const ::testing::TestParamInfo<WholeRun>& info) {
+                             return info.param.name;
+                         });
+
+}  // namespace
