@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "log/trace_sink.h"
+#include "log/trace_test_hook.h"
 #include "sys/path_text.h"
 #include "sys/scoped_handle.h"
 
@@ -10,6 +11,9 @@ namespace {
 
 const wchar_t kTraceKey[] = L"Software\\Velmora";
 constexpr DWORD kTextUnits = MAX_PATH;
+
+// Null: the file name of the module that holds this code.
+const wchar_t* g_modulePathForTesting = nullptr;
 
 // A value too large for its buffer counts as missing.
 bool ReadTraceValue(const std::wstring& name, void* data, DWORD size) {
@@ -37,7 +41,9 @@ DWORD ReadTraceModeValue(const std::wstring& name) {
 
 std::wstring GetTraceProgramPath() {
     wchar_t path[MAX_PATH] = {};
-    {
+    if (g_modulePathForTesting != nullptr) {
+        lstrcpynW(path, g_modulePathForTesting, MAX_PATH);
+    } else {
         ScopedLibrary module;
         if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                                reinterpret_cast<LPCWSTR>(&InitTraceLog), module.Receive()))
@@ -47,6 +53,12 @@ std::wstring GetTraceProgramPath() {
     DWORD length = GetLongPathNameW(path, longPath, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return std::wstring(path);
     return std::wstring(longPath);
+}
+
+const wchar_t* ReplaceTraceModulePathForTesting(const wchar_t* path) {
+    const wchar_t* previous = g_modulePathForTesting;
+    g_modulePathForTesting = path;
+    return previous;
 }
 
 TraceSinkSettings ReadTraceSettings() {

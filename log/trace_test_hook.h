@@ -16,3 +16,9 @@ TraceSinkSettings ReplaceTraceSinkForTesting(const TraceSinkSettings& settings);
 // by standing in for AllocConsole here; gives back the call it replaced.
 using AllocConsoleCall = BOOL(WINAPI*)();
 AllocConsoleCall ReplaceAllocConsoleForTesting(AllocConsoleCall call);
+
+// Wine reports a program started through its 8.3 name under its long name already, so a test
+// hands GetTraceProgramPath the module file name to start from here, short as Windows may
+// report it; null restores the module's own. Gives back the name it replaced, which must
+// outlive its use.
+const wchar_t* ReplaceTraceModulePathForTesting(const wchar_t* path);

@@ -5,6 +5,8 @@
 #include <string>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 // Helpers for tests that drive the real wizard windows from a second thread while the
 // page runs its own modal loop on the test thread.
 
@@ -75,15 +77,31 @@ inline HWND FindOwnedMessageBox(HWND owner) {
 }
 
 // Runs page.DoModal() here while driver(window) acts on it from another thread; the driver
-// must end the page.
+// must end the page, or leave it to end by itself within kPageEndGraceMs. A page still open
+// then, as after an assertion left the driver early, is a failure and is ended by a quit
+// message, which ends every modal loop on this thread (a message box's too), so that a broken
+// build fails instead of waiting for the test's time limit.
+constexpr DWORD kPageEndGraceMs = 15000;
+
 template <class Page>
 void RunModalWithDriver(Page& page, const std::function<void(HWND)>& driver) {
+    DWORD pageThread = GetCurrentThreadId();
     std::thread worker([&] {
-        WaitFor([&] { return page.GetSafeHwnd() != nullptr; });
+        if (!WaitFor([&] { return page.GetSafeHwnd() != nullptr; })) {
+            ADD_FAILURE() << "the page did not open";
+            return;
+        }
         driver(page.GetSafeHwnd());
+        if (!WaitFor([&] { return page.GetSafeHwnd() == nullptr; }, kPageEndGraceMs)) {
+            ADD_FAILURE() << "the page was still open " << kPageEndGraceMs / 1000
+                          << " s after its driver ended; ended by force";
+            PostThreadMessageW(pageThread, WM_QUIT, 0, 0);
+        }
     });
     page.DoModal();
     worker.join();
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 // Runs this thread's messages until condition() holds or the time is up.

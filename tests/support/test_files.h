@@ -1,7 +1,8 @@
 #pragma once
 
 // Files and folders for tests that work on the real file system of the prefix: one temporary
-// folder, one whole-file reader and writer, one existence check.
+// folder, one whole-file reader and writer, one existence check, one check that a file is let
+// go.
 
 #include <windows.h>
 #include <filesystem>
@@ -50,6 +51,13 @@ inline bool RemoveTreeOnceFree(const std::wstring& path) {
 
 inline bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Whether the file exists and nobody holds it open any more: it opens with no sharing at all.
+inline bool OpensUnshared(const std::wstring& path) {
+    ScopedKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.IsValid();
 }
 
 // The whole file, read while others may still write it (a log in append mode); empty when it

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -17,12 +16,12 @@
 #include "install/web_file_size.h"
 #include "progress_recorder.h"
 #include "sys/scoped_handle.h"
+#include "tests/support/test_files.h"
 #include "tests/support/trace_capture.h"
 #include "update_server_env.h"
 
 using update_server::Port;
 using update_server::Publish;
-using update_server::ReadBytes;
 using update_server::Url;
 
 namespace {
@@ -54,41 +53,13 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
 
 HRESULT Failure(DWORD code) { return static_cast<HRESULT>(0x80000000u | (code & 0xFFFFu)); }
 
-// A fresh folder for the local files of one test, with a space in its name; removed with all
-// it holds when the test ends.
-class LocalFolder {
-  public:
-    LocalFolder() {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        m_path = std::wstring(temp) + L"velmora download " + std::to_wstring(GetTickCount()) +
-                 L"-" + std::to_wstring(++s_count);
-        CreateDirectoryW(m_path.c_str(), nullptr);
-    }
-    ~LocalFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    LocalFolder(const LocalFolder&) = delete;
-    LocalFolder& operator=(const LocalFolder&) = delete;
-    std::wstring File(const wchar_t* name) const { return m_path + L"\\" + name; }
-
-  private:
-    static int s_count;
-    std::wstring m_path;
-};
-int LocalFolder::s_count = 0;
-
-bool FileExists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 class DownloadServerTest : public ::testing::TestWithParam<Scheme> {
   protected:
     void SetUp() override {
         ASSERT_FALSE(update_server::Root().empty()) << "run through tools/with-update-server.sh";
-        m_body = update_server::PatternBytes(kFileSize, 7);
-        ASSERT_TRUE(Publish(kPublishedPath, m_body));
+        std::vector<char> body = update_server::PatternBytes(kFileSize, 7);
+        ASSERT_TRUE(Publish(kPublishedPath, body));
+        m_body.assign(body.begin(), body.end());
         m_trace.reset(new TraceCapture(m_folder.File(L"trace.log")));
     }
     void TearDown() override { m_trace.reset(); }
@@ -96,8 +67,9 @@ class DownloadServerTest : public ::testing::TestWithParam<Scheme> {
     std::wstring UrlOf(const std::wstring& path) const { return SchemeUrl(GetParam(), path); }
     std::vector<std::string> Trace() const { return m_trace->Messages(); }
 
-    std::vector<char> m_body;
-    LocalFolder m_folder;
+    std::string m_body;
+    // The local files of one test, in a folder with a space in its name.
+    TempFolder m_folder{L"velmora download"};
     std::unique_ptr<TraceCapture> m_trace;
 };
 
@@ -152,9 +124,8 @@ TEST_P(DownloadServerTest, DownloadWritesTheWholeBodyWithProgressPerBlock) {
     EXPECT_EQ(URLDownloadToFileOnHttps(UrlOf(kPublishedPath).c_str(), target.c_str(), &callback),
               S_OK);
 
-    std::vector<char> written;
-    ASSERT_TRUE(ReadBytes(target, written));
-    EXPECT_TRUE(written == m_body);
+    ASSERT_TRUE(OpensUnshared(target));
+    EXPECT_TRUE(ReadWholeFile(target) == m_body);
     // One report per 65,535-byte block, the running total, then the end report with the total.
     std::vector<unsigned> expected = {65535, 131070, 196605, 200000, 200000};
     EXPECT_EQ(progress.Positions(), expected);
@@ -172,9 +143,8 @@ TEST_P(DownloadServerTest, DownloadOfAnEmptyFileCreatesAnEmptyFileAndReportsTheE
     std::wstring target = m_folder.File(L"empty.bin");
     EXPECT_EQ(URLDownloadToFileOnHttps(UrlOf(L"empty.bin").c_str(), target.c_str(), &callback),
               S_OK);
-    std::vector<char> written(1);
-    ASSERT_TRUE(ReadBytes(target, written));
-    EXPECT_TRUE(written.empty());
+    ASSERT_TRUE(OpensUnshared(target));
+    EXPECT_TRUE(ReadWholeFile(target).empty());
     std::vector<unsigned> expected = {50, 0};
     EXPECT_EQ(progress.Positions(), expected);
 }
@@ -185,9 +155,8 @@ TEST_P(DownloadServerTest, DownloadWithoutContentLengthTakesTheBodyAsItComes) {
         URLDownloadToFileOnHttps(UrlOf(L"_fault/chunked/app/Velmora ActiveX 7i_jp.exe").c_str(),
                                  target.c_str(), nullptr),
         S_OK);
-    std::vector<char> written;
-    ASSERT_TRUE(ReadBytes(target, written));
-    EXPECT_TRUE(written == m_body);
+    ASSERT_TRUE(OpensUnshared(target));
+    EXPECT_TRUE(ReadWholeFile(target) == m_body);
 }
 
 TEST_P(DownloadServerTest, SlowBodyStillArrivesWhole) {
@@ -198,9 +167,8 @@ TEST_P(DownloadServerTest, SlowBodyStillArrivesWhole) {
         URLDownloadToFileOnHttps(UrlOf(L"_fault/slow=5/app/Velmora ActiveX 7i_jp.exe").c_str(),
                                  target.c_str(), &callback),
         S_OK);
-    std::vector<char> written;
-    ASSERT_TRUE(ReadBytes(target, written));
-    EXPECT_TRUE(written == m_body);
+    ASSERT_TRUE(OpensUnshared(target));
+    EXPECT_TRUE(ReadWholeFile(target) == m_body);
     ASSERT_GE(progress.Positions().size(), 2u);
     EXPECT_EQ(progress.Positions().back(), kFileSize);
     EXPECT_TRUE(std::is_sorted(progress.Positions().begin(), progress.Positions().end()));
@@ -211,9 +179,8 @@ TEST_P(DownloadServerTest, DownloadReplacesAnExistingFile) {
     ASSERT_TRUE(update_server::WriteBytes(target, update_server::PatternBytes(kFileSize * 2, 3)));
     EXPECT_EQ(URLDownloadToFileOnHttps(UrlOf(kPublishedPath).c_str(), target.c_str(), nullptr),
               S_OK);
-    std::vector<char> written;
-    ASSERT_TRUE(ReadBytes(target, written));
-    EXPECT_TRUE(written == m_body);
+    ASSERT_TRUE(OpensUnshared(target));
+    EXPECT_TRUE(ReadWholeFile(target) == m_body);
 }
 
 TEST_P(DownloadServerTest, TargetHeldOpenIsASharingViolation) {
@@ -231,9 +198,8 @@ TEST_P(DownloadServerTest, FileNamesWithSpacesArriveOnBothSides) {
     std::wstring target = m_folder.File(L"Velmora ActiveX 7i_jp.exe");
     EXPECT_EQ(URLDownloadToFileOnHttps(UrlOf(kPublishedPath).c_str(), target.c_str(), nullptr),
               S_OK);
-    std::vector<char> written;
-    ASSERT_TRUE(ReadBytes(target, written));
-    EXPECT_TRUE(written == m_body);
+    ASSERT_TRUE(OpensUnshared(target));
+    EXPECT_TRUE(ReadWholeFile(target) == m_body);
 }
 
 TEST_P(DownloadServerTest, ErrorStatusIsRefusedBeforeTheLocalFileIsTouched) {
@@ -250,14 +216,13 @@ TEST_P(DownloadServerTest, ErrorStatusIsRefusedBeforeTheLocalFileIsTouched) {
         std::wstring url =
             UrlOf(L"_fault/status=" + std::to_wstring(c.status) + L"/" + kPublishedPath);
         EXPECT_EQ(URLDownloadToFileOnHttps(url.c_str(), target.c_str(), nullptr), c.result);
-        std::vector<char> after;
-        ASSERT_TRUE(ReadBytes(target, after));
-        EXPECT_TRUE(after == before) << c.status;
+        ASSERT_TRUE(OpensUnshared(target));
+        EXPECT_TRUE(ReadWholeFile(target) == std::string(before.begin(), before.end())) << c.status;
         EXPECT_TRUE(Contains(Trace(), "HttpStatus fail___(" + std::to_string(c.status) + ")"));
 
         std::wstring absent = m_folder.File(L"absent.exe");
         EXPECT_EQ(URLDownloadToFileOnHttps(url.c_str(), absent.c_str(), nullptr), c.result);
-        EXPECT_FALSE(FileExists(absent));
+        EXPECT_FALSE(Exists(absent));
     }
     EXPECT_FALSE(Contains(Trace(), "Local file open success."));
 }
@@ -272,8 +237,8 @@ TEST_P(DownloadServerTest, BodyCutShortOfItsLengthIsAFailedDownload) {
         kDownloadIncomplete);
     EXPECT_EQ(kDownloadIncomplete, static_cast<HRESULT>(0x80000026));
 
-    std::vector<char> written;
-    ASSERT_TRUE(ReadBytes(target, written));
+    ASSERT_TRUE(OpensUnshared(target));
+    std::string written = ReadWholeFile(target);
     ASSERT_EQ(written.size(), 100000u);
     EXPECT_TRUE(std::equal(written.begin(), written.end(), m_body.begin()));
     std::vector<std::string> lines = {"openFlag: 0x1001", "Local file open success.",
@@ -300,15 +265,14 @@ TEST_P(DownloadServerTest, ResetConnectionIsAFailedDownloadWithAPartialFile) {
                          result == Failure(static_cast<DWORD>(atoi(last.c_str() + 11)));
     bool cutShort = last.rfind("Download incomplete___(", 0) == 0 && result == kDownloadIncomplete;
     EXPECT_TRUE(internetError || cutShort) << last << " result 0x" << std::hex << result;
-    std::vector<char> written;
     if (lines.size() == 2) {
         EXPECT_TRUE(internetError);
-        EXPECT_FALSE(ReadBytes(target, written));
+        EXPECT_FALSE(Exists(target));
     } else {
         ASSERT_EQ(lines.size(), 3u);
         EXPECT_EQ(lines[1], "Local file open success.");
-        ASSERT_TRUE(ReadBytes(target, written));
-        EXPECT_LE(written.size(), 100000u);
+        ASSERT_TRUE(OpensUnshared(target));
+        EXPECT_LE(ReadWholeFile(target).size(), 100000u);
     }
 }
 
@@ -317,7 +281,7 @@ TEST_P(DownloadServerTest, ClosedPortFailsWithTheConnectionError) {
     std::wstring target = m_folder.File(L"closed.exe");
     EXPECT_EQ(GetWebFileSize(url.c_str(), GetParam().httpsFlag), -1);
     EXPECT_EQ(URLDownloadToFileOnHttps(url.c_str(), target.c_str(), nullptr), Failure(12029));
-    EXPECT_FALSE(FileExists(target));
+    EXPECT_FALSE(Exists(target));
     std::vector<std::string> lines = {GetParam().openFlagLine, "Exception: 12029",
                                       "openFlag: 0x1001", "Exception: 12029"};
     EXPECT_EQ(Trace(), lines);
@@ -329,7 +293,7 @@ TEST_P(DownloadServerTest, UnresolvableHostFailsWithTheNameError) {
     EXPECT_EQ(GetWebFileSize(url.c_str(), GetParam().httpsFlag), -1);
     EXPECT_EQ(URLDownloadToFileOnHttps(url.c_str(), target.c_str(), nullptr),
               static_cast<HRESULT>(0x80002EE7));
-    EXPECT_FALSE(FileExists(target));
+    EXPECT_FALSE(Exists(target));
     std::vector<std::string> lines = {GetParam().openFlagLine, "Exception: 12007",
                                       "openFlag: 0x1001", "Exception: 12007"};
     EXPECT_EQ(Trace(), lines);
@@ -345,14 +309,16 @@ INSTANTIATE_TEST_SUITE_P(BothSchemes, DownloadServerTest, ::testing::Values(kHtt
 class EngineEdgeTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_body = update_server::PatternBytes(kFileSize, 11);
-        ASSERT_TRUE(Publish(kPublishedPath, m_body));
+        std::vector<char> body = update_server::PatternBytes(kFileSize, 11);
+        ASSERT_TRUE(Publish(kPublishedPath, body));
+        m_body.assign(body.begin(), body.end());
         m_trace.reset(new TraceCapture(m_folder.File(L"trace.log")));
     }
     void TearDown() override { m_trace.reset(); }
 
-    std::vector<char> m_body;
-    LocalFolder m_folder;
+    std::string m_body;
+    // The local files of one test, in a folder with a space in its name.
+    TempFolder m_folder{L"velmora download"};
     std::unique_ptr<TraceCapture> m_trace;
 };
 
@@ -364,9 +330,8 @@ TEST_F(EngineEdgeTest, CertificateForAnotherHostNameIsAccepted) {
     EXPECT_EQ(GetWebFileSize(url.c_str(), 1), static_cast<int>(kFileSize));
     std::wstring target = m_folder.File(L"mismatch.exe");
     EXPECT_EQ(URLDownloadToFileOnHttps(url.c_str(), target.c_str(), nullptr), S_OK);
-    std::vector<char> written;
-    ASSERT_TRUE(ReadBytes(target, written));
-    EXPECT_TRUE(written == m_body);
+    ASSERT_TRUE(OpensUnshared(target));
+    EXPECT_TRUE(ReadWholeFile(target) == m_body);
 }
 
 TEST_F(EngineEdgeTest, SizeQueryWithoutTheHttpsFlagRefusesAnotherHostName) {
@@ -381,7 +346,7 @@ TEST_F(EngineEdgeTest, UntrustedCertificateIsRefused) {
     std::wstring target = m_folder.File(L"untrusted.exe");
     EXPECT_EQ(GetWebFileSize(url.c_str(), 1), -1);
     HRESULT result = URLDownloadToFileOnHttps(url.c_str(), target.c_str(), nullptr);
-    EXPECT_FALSE(FileExists(target));
+    EXPECT_FALSE(Exists(target));
     // Wine names an unknown authority 12045, or 12057 when it cannot build the chain at all.
     std::vector<std::string> lines = m_trace->Messages();
     ASSERT_EQ(lines.size(), 4u);
@@ -400,7 +365,7 @@ TEST_F(EngineEdgeTest, EmptyArgumentsAreInvalidWithoutATraceLine) {
     EXPECT_TRUE(m_trace->Messages().empty());
     std::string text = m_trace->Text();
     EXPECT_NE(text.find("VLDownloadDlg::URLDownloadToFileOnHttps"), std::string::npos);
-    EXPECT_FALSE(FileExists(target));
+    EXPECT_FALSE(Exists(target));
 }
 
 TEST_F(EngineEdgeTest, SizeQueryOfNoUrlFailsWithItsOwnLine) {
@@ -416,7 +381,7 @@ TEST_F(EngineEdgeTest, UrlsThatOpenNoHttpRequestAreRefused) {
     EXPECT_EQ(URLDownloadToFileOnHttps(L"ftp://localhost/app/x.exe", target.c_str(), nullptr),
               kDownloadNoRequest);
     EXPECT_EQ(GetWebFileSize(L"file:///C:/windows/win.ini", 0), -1);
-    EXPECT_FALSE(FileExists(target));
+    EXPECT_FALSE(Exists(target));
     std::vector<std::string> lines = {"openFlag: 0x1001", "OpenURL fail_", "openFlag: 0x1",
                                       "OpenURL fail_"};
     EXPECT_EQ(m_trace->Messages(), lines);
@@ -438,7 +403,7 @@ TEST_F(EngineEdgeTest, RelativeLocalPathIsMadeAbsolute) {
     HRESULT result = URLDownloadToFileOnHttps(url.c_str(), L"relative.exe", nullptr);
     SetCurrentDirectoryW(before);
     EXPECT_EQ(result, S_OK);
-    EXPECT_TRUE(FileExists(m_folder.File(L"relative.exe")));
+    EXPECT_TRUE(Exists(m_folder.File(L"relative.exe")));
 }
 
 TEST_F(EngineEdgeTest, WriteFailureIsAFailedDownload) {
@@ -460,9 +425,8 @@ TEST_F(EngineEdgeTest, MonikerDownloadMovesTheBarToTheFileSize) {
     std::wstring target = m_folder.File(L"moniker.exe");
     std::wstring url = Url(L"http", Port(L"VELMORA_HTTP_PORT"), kPublishedPath);
     EXPECT_EQ(URLDownloadToFileW(nullptr, url.c_str(), target.c_str(), 0, &callback), S_OK);
-    std::vector<char> written;
-    ASSERT_TRUE(ReadBytes(target, written));
-    EXPECT_TRUE(written == m_body);
+    ASSERT_TRUE(OpensUnshared(target));
+    EXPECT_TRUE(ReadWholeFile(target) == m_body);
     ASSERT_FALSE(progress.Positions().empty());
     EXPECT_EQ(progress.Positions().back(), kFileSize);
     EXPECT_TRUE(std::is_sorted(progress.Positions().begin(), progress.Positions().end()));

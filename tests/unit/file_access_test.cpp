@@ -310,6 +310,13 @@ TEST(PlainFileForWriting, OpensOnlyAPlainFile) {
         SCOPED_TRACE(c.label);
         ScopedKernelHandle file(OpenPlainFileForWriting(c.path, 0, false));
         EXPECT_EQ(file.IsValid(), c.opens);
+        // A folder fails the open for writing before any check; opened the way a folder can
+        // be, whatever stands there meets the plain-file check itself.
+        ScopedKernelHandle seen(CreateFileW(
+            c.path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        ASSERT_TRUE(seen.IsValid());
+        EXPECT_EQ(IsPlainFileHandle(seen.Get()), c.opens);
     }
     EXPECT_EQ(ReadWholeFile(existing), "earlier\n");
     EXPECT_EQ(ReadWholeFile(linkTarget), "target\n");

@@ -12,6 +12,7 @@
 
 #include "log/trace_sink.h"
 #include "sys/scoped_handle.h"
+#include "tests/support/child_process.h"
 #include "tests/support/trace_files.h"
 
 namespace {
@@ -129,50 +130,14 @@ size_t ReadNewBytes(HANDLE file, LogFollower& follower) {
     return total;
 }
 
-// The probe as a process of its own; ended by force if the test leaves before it ended.
-class Writer {
-  public:
-    bool Start(const std::wstring& arguments) {
-        std::wstring commandLine = L"\"" + trace_test::ProbePath() + L"\" " + arguments;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info = {};
-        if (!CreateProcessW(trace_test::ProbePath().c_str(), &commandLine[0], nullptr, nullptr,
-                            FALSE, 0, nullptr, nullptr, &startup, &info))
-            return false;
-        m_process.Reset(info.hProcess);
-        ScopedKernelHandle thread(info.hThread);
-        m_processId = info.dwProcessId;
-        return true;
-    }
-    ~Writer() {
-        if (m_process && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT) {
-            TerminateProcess(m_process.Get(), 1);
-            WaitForSingleObject(m_process.Get(), 5000);
-        }
-    }
-
-    DWORD ProcessId() const { return m_processId; }
-    // The exit code once the probe has ended, -1 while it runs.
-    long ExitCode() const {
-        if (WaitForSingleObject(m_process.Get(), 0) != WAIT_OBJECT_0) return -1;
-        DWORD code = 0;
-        GetExitCodeProcess(m_process.Get(), &code);
-        return static_cast<long>(code);
-    }
-
-  private:
-    ScopedKernelHandle m_process;
-    DWORD m_processId = 0;
-};
-
 TEST(TraceStressTest, TwoThreadsAppendLineByLineWhileAnotherProcessReads) {
     TempFolder dir(L"velmora_trace");
     std::wstring log = dir.File(L"stress.log");
-    Writer writer;
+    ChildProcess writer;
     DWORD started = GetTickCount();
-    ASSERT_TRUE(writer.Start(L"threads " + std::to_wstring(TraceFileAppend) + L" \"" + log +
-                             L"\" " + std::to_wstring(kScopesPerThread)));
+    ASSERT_TRUE(writer.Start(trace_test::ProbePath(),
+                             L"threads " + std::to_wstring(TraceFileAppend) + L" \"" + log +
+                                 L"\" " + std::to_wstring(kScopesPerThread)));
     LogFollower follower(writer.ProcessId());
 
     // A reader shares everything, as a viewer does, so that it never stands in the way of the
@@ -182,7 +147,7 @@ TEST(TraceStressTest, TwoThreadsAppendLineByLineWhileAnotherProcessReads) {
     size_t linesWhileWriting = 0;
     long exitCode = -1;
     for (;;) {
-        exitCode = writer.ExitCode();
+        exitCode = writer.WaitForExit(0);
         if (!file) {
             file.Reset(CreateFileW(log.c_str(), GENERIC_READ,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

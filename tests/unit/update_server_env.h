@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "sys/scoped_handle.h"
 #include "tests/support/test_files.h"
 
 // What tools/with-update-server.sh hands a server test through the environment.
@@ -38,18 +37,6 @@ inline std::vector<char> PatternBytes(size_t size, unsigned seed) {
 
 inline bool WriteBytes(const std::wstring& path, const std::vector<char>& bytes) {
     return WriteWholeFile(path, std::string(bytes.begin(), bytes.end()));
-}
-
-// The whole file; false when it cannot be opened.
-inline bool ReadBytes(const std::wstring& path, std::vector<char>& bytes) {
-    ScopedKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    bytes.assign(GetFileSize(file.Get(), nullptr), 0);
-    DWORD read = 0;
-    return bytes.empty() ||
-           (ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-            read == bytes.size());
 }
 
 // Publishes bytes under the server's folder at a URL path such as "app/a b.exe".
