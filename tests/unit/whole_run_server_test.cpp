@@ -606,7 +606,6 @@ std::vector<WholeRun> AllRows() {
     return cases;
 }
 
-
 // What the rows did, written once at the end.
 struct Tally {
     int runs = 0;
