@@ -71,6 +71,13 @@ inline LogLine ParseLogLine(const std::string& line) {
     return parsed;
 }
 
+// The part of each log line after its header.
+inline std::vector<std::string> ReadLogRests(const std::wstring& path) {
+    std::vector<std::string> rests;
+    for (const std::string& line : ReadLogLines(path)) rests.push_back(ParseLogLine(line).rest);
+    return rests;
+}
+
 inline std::string EntryText(const std::string& name) {
     return name + "() " + std::string(43, '<');
 }

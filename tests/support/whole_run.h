@@ -319,6 +319,21 @@ inline std::string ShortLines(const std::vector<std::string>& lines) {
     return text;
 }
 
+// Each expected line is found, in this order, among the lines (other lines may lie between).
+inline void ExpectInOrder(const std::vector<std::string>& lines,
+                          const std::vector<Expect>& expected, const std::string& root) {
+    size_t at = 0;
+    for (const Expect& expect : expected) {
+        auto found =
+            std::find_if(lines.begin() + static_cast<long>(at), lines.end(),
+                         [&](const std::string& line) { return expect.Matches(line, root); });
+        ASSERT_NE(found, lines.end())
+            << "missing, or out of order: " << expect.Describe() << "\nthe log:\n"
+            << ShortLines(lines);
+        at = static_cast<size_t>(found - lines.begin()) + 1;
+    }
+}
+
 // How a fake program ("fake_installer", "fake_agent") was started, as its record says.
 struct ProgramStart {
     std::string program;
@@ -568,17 +583,8 @@ class WholeRunner {
             EXPECT_EQ(lines.front(), trace_test::EntryText(kStartScope));
             EXPECT_EQ(lines.back(), trace_test::ExitText(kStartScope));
         }
-        std::string root = Root();
-        size_t at = 0;
-        for (const Expect& expect : m_row.lines) {
-            auto found =
-                std::find_if(lines.begin() + static_cast<long>(at), lines.end(),
-                             [&](const std::string& line) { return expect.Matches(line, root); });
-            ASSERT_NE(found, lines.end())
-                << "missing, or out of order: " << expect.Describe() << "\nthe log:\n"
-                << ShortLines(lines);
-            at = static_cast<size_t>(found - lines.begin()) + 1;
-        }
+        ExpectInOrder(lines, m_row.lines, Root());
+        if (::testing::Test::HasFatalFailure()) return;
         int failures = StepsRun() ? m_row.installerFailures : 0;
         EXPECT_EQ(std::count(lines.begin(), lines.end(), kInstallerFail), failures);
         EXPECT_EQ(std::count(lines.begin(), lines.end(), kInstallerSuccess),
@@ -608,7 +614,7 @@ class WholeRunner {
         auto exit = [](const char* scope) { return trace_test::ExitText(scope); };
         std::string url = Root();
         std::string name = fixture::ToUtf8(m_run.exeName);
-        std::vector<std::string> expected = {
+        std::vector<std::string> texts = {
             entry(kStartScope),
             "ModuleName: " + name.substr(0, name.size() - 4),
             entry("CVelmora_SetupDlg::OnBnClickedNext"),
@@ -632,12 +638,9 @@ class WholeRunner {
             exit("VLDownloadDlg::RunQLUpdate"),
             exit(kStartScope),
         };
-        size_t at = 0;
-        for (const std::string& text : expected) {
-            auto found = std::find(lines.begin() + static_cast<long>(at), lines.end(), text);
-            ASSERT_NE(found, lines.end()) << "missing, or out of order: " << text;
-            at = static_cast<size_t>(found - lines.begin()) + 1;
-        }
+        std::vector<Expect> expected;
+        for (const std::string& text : texts) expected.push_back(Line(text));
+        ExpectInOrder(lines, expected, url);
         // The one failure line a clean run may have: a profile without a compatibility-layer
         // key (a fresh prefix) logs the failed open before the key is created.
         for (const std::string& line : lines) {

@@ -272,8 +272,7 @@ TEST_P(GrantTraceScope, WritesEntryAndExitLinesOnly) {
     ChildRun run = RunChild(ProbePath(), L"grant \"" + log + L"\" \"" + target + L"\"");
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, kRanToEnd | GetParam().grantBit);
-    std::vector<std::string> rests;
-    for (const std::string& text : ReadLogLines(log)) rests.push_back(ParseLogLine(text).rest);
+    std::vector<std::string> rests = ReadLogRests(log);
     std::vector<std::string> expected = {EntryText("AddFileAccessAllowedRights"),
                                          ExitText("AddFileAccessAllowedRights")};
     EXPECT_EQ(rests, expected);

@@ -192,8 +192,7 @@ TEST(TraceFailedWrite, SpoilsOnlyItsOwnScope) {
     ChildRun run = RunChild(ProbePath(), L"spoil \"" + log + L"\"");
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, kRanToEnd);
-    std::vector<std::string> rests;
-    for (const std::string& text : ReadLogLines(log)) rests.push_back(ParseLogLine(text).rest);
+    std::vector<std::string> rests = ReadLogRests(log);
     // The spoiled scope loses the failed line, every later line and its exit line; the next
     // scope reopens the file and writes all of its lines.
     std::vector<std::string> expected = {
@@ -210,8 +209,7 @@ TEST(TraceRestart, WithoutAPathKeepsTheOpenSink) {
     ChildRun run = RunChild(ProbePath(), L"keep \"" + log + L"\"");
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, kRanToEnd);
-    std::vector<std::string> rests;
-    for (const std::string& text : ReadLogLines(log)) rests.push_back(ParseLogLine(text).rest);
+    std::vector<std::string> rests = ReadLogRests(log);
     std::vector<std::string> expected = {EntryText("TraceProbe::Keep"), MessageText("before"),
                                          MessageText("after"), ExitText("TraceProbe::Keep")};
     EXPECT_EQ(rests, expected);
@@ -367,8 +365,7 @@ TEST(TraceAppendSink, LeavesAFileOpenedBetweenLinesAlone) {
     ASSERT_NE(opened, nullptr);
     EXPECT_TRUE(tookStdoutNumber);
     EXPECT_EQ(ReadWholeFile(other), "other text\r\n");
-    std::vector<std::string> rests;
-    for (const std::string& text : ReadLogLines(log)) rests.push_back(ParseLogLine(text).rest);
+    std::vector<std::string> rests = ReadLogRests(log);
     std::vector<std::string> expected = {EntryText("TraceAppendSink::Lines"),
                                          MessageText("while another file is open"),
                                          ExitText("TraceAppendSink::Lines")};

@@ -289,42 +289,34 @@ std::vector<WholeRun> SlowCases(Endpoint endpoint) {
     return cases;
 }
 
-// After the connection check nobody answers: every size query and download is refused.
-WholeRun ServerGoneAfterCheck(Endpoint endpoint) {
+// No file can be fetched at all: every attempt of the installer fails with the connection's
+// error, and the descriptor's download with its result, which ends the run.
+WholeRun NothingFetched(const std::string& name, Endpoint endpoint, Expect error, Expect result) {
     WholeRun c;
-    c.name = "ServerGoneAfterCheck" + SchemeName(endpoint);
+    c.name = name;
     c.endpoint = endpoint;
     c.installerFailures = 5;
     c.installerStarted = false;
     c.agentStarted = false;
-    c.lines = {Line("Exception: 12029"), Line(kInstallerFail), AnyFailureResult(),
-               Line(kDescriptorFail)};
+    c.lines = {std::move(error), Line(kInstallerFail), std::move(result), Line(kDescriptorFail)};
     return c;
+}
+
+// After the connection check nobody answers: every size query and download is refused.
+WholeRun ServerGoneAfterCheck(Endpoint endpoint) {
+    return NothingFetched("ServerGoneAfterCheck" + SchemeName(endpoint), endpoint,
+                          Line("Exception: 12029"), AnyFailureResult());
 }
 
 WholeRun ExpiredCertificate() {
-    WholeRun c;
-    c.name = "ExpiredCertificate";
-    c.endpoint = Endpoint::Expired;
-    c.installerFailures = 5;
-    c.installerStarted = false;
-    c.agentStarted = false;
-    c.lines = {Line("Exception: 12037"), Line(kInstallerFail), Line("-2147471611\t80002f05"),
-               Line(kDescriptorFail)};
-    return c;
+    return NothingFetched("ExpiredCertificate", Endpoint::Expired, Line("Exception: 12037"),
+                          Line("-2147471611\t80002f05"));
 }
 
+// Wine names an unknown authority 12045, or 12057 when it cannot build the chain at all.
 WholeRun UntrustedCertificate() {
-    WholeRun c;
-    c.name = "UntrustedCertificate";
-    c.endpoint = Endpoint::Untrusted;
-    c.installerFailures = 5;
-    c.installerStarted = false;
-    c.agentStarted = false;
-    // Wine names an unknown authority 12045, or 12057 when it cannot build the chain at all.
-    c.lines = {OneOf({"Exception: 12045", "Exception: 12057"}), Line(kInstallerFail),
-               AnyFailureResult(), Line(kDescriptorFail)};
-    return c;
+    return NothingFetched("UntrustedCertificate", Endpoint::Untrusted,
+                          OneOf({"Exception: 12045", "Exception: 12057"}), AnyFailureResult());
 }
 
 // A descriptor the server publishes as it is; reading it goes wrong in the step.
