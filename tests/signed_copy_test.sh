@@ -9,6 +9,9 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 test_exe=$(realpath "${1:?usage: signed_copy_test.sh STAMP_TOOL_TEST_EXE}")
+source "$root/tools/wine-env.sh"
+source "$root/tools/build-info.sh"
+setup_exe=$(setup_program "$(dirname "$test_exe")/..")
 : "${VELMORA_HTTP_PORT:?run through tools/with-update-server.sh}"
 work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-signed.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -22,7 +25,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout signer.key -out signer.pem -da
   -subj "/CN=Velmora Test Signer" -addext "basicConstraints=critical,CA:FALSE" \
   -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
   2>/dev/null
-"$root/dist/velmora-stamp" "$root/dist/Velmora_Setup.exe" stamped.exe \
+"$root/dist/velmora-stamp" "$setup_exe" stamped.exe \
   "127.0.0.1:$VELMORA_HTTP_PORT" >/dev/null
 osslsigncode sign -certs signer.pem -key signer.key -h sha256 -n "Velmora Setup" \
   -in stamped.exe -out signed.exe >sign.log 2>&1 || { cat sign.log >&2; fail "signing failed"; }

@@ -20,6 +20,7 @@ done
 build=$(cd "$build" && pwd)
 source "$here/wine-env.sh"
 source "$here/private-display.sh"
+source "$here/build-info.sh"
 bash "$here/wine-prefix.sh"
 
 site=DemoSite
@@ -27,7 +28,7 @@ host=127.0.0.1
 desktop=VelmoraDemo
 run_seconds=${VELMORA_DEMO_SECONDS:-120}
 out=$root/build/demo
-setup_exe=$root/dist/Velmora_Setup.exe
+setup_exe=$(setup_program "$build")
 installer_exe=$build/demo/demo_installer.exe
 agent_exe=$build/demo/demo_agent.exe
 for f in "$setup_exe" "$installer_exe" "$agent_exe"; do
@@ -76,14 +77,14 @@ else
 fi
 
 # --- a clean slate, so that this run proves itself ----------------------------------------
-# A 32-bit program on a 64-bit prefix lays its files out in the 32-bit Program Files.
-if [ -d "$WINEPREFIX/drive_c/Program Files (x86)" ]; then
-  program_files_w='C:\Program Files (x86)'
-  program_files="$WINEPREFIX/drive_c/Program Files (x86)"
-else
-  program_files_w='C:\Program Files'
-  program_files="$WINEPREFIX/drive_c/Program Files"
-fi
+# A 32-bit program on a 64-bit Windows lays its files out in the 32-bit Program Files.
+program_files_w=$(program_files_for "$setup_exe")
+program_files=$(winepath -u "$program_files_w" 2>/dev/null | tr -d '\r')
+program_files=${program_files%/}
+[ -n "$program_files_w" ] && [ -d "$program_files" ] || {
+  echo "demo: cannot tell the Program Files folder of $(shown "$setup_exe")" >&2
+  exit 1
+}
 site_dir=$program_files/Velmora/$site
 site_dir_w=$program_files_w\\Velmora\\$site
 host_key="HKCU\\Software\\Velmora\\$host"

@@ -34,6 +34,7 @@
 #include "tests/support/test_files.h"
 #include "tests/support/trace_capture.h"
 #include "tests/support/trace_files.h"
+#include "tools/stamp/stamp_image.h"
 #include "ui/download_dlg.h"
 #include "ui/wizard_state.h"
 
@@ -244,18 +245,16 @@ inline WholeRun Completing(const std::string& name, Endpoint endpoint) {
 }
 
 // The program with a certificate table of 512 bytes announced after its end, as a signing
-// tool appends one; when cut, only half of the table follows. Empty for no PE32 image.
+// tool appends one; when cut, only half of the table follows. Empty for no PE image.
 inline std::string SignedImage(std::string image, bool cut) {
     constexpr uint32_t kTableSize = 512;
-    if (image.size() < 0x40) return std::string();
-    uint32_t pe = 0;
-    memcpy(&pe, &image[0x3C], 4);
-    size_t optional = pe + 24;
-    if (image.size() < optional + 136 || image[optional] != 0x0B || image[optional + 1] != 0x01)
+    size_t entry = 0;
+    if (!velmora_stamp::FindCertificateEntry(
+            std::vector<unsigned char>(image.begin(), image.end()), entry))
         return std::string();
     image.resize((image.size() + 7) / 8 * 8, '\0');
     uint32_t table[2] = {static_cast<uint32_t>(image.size()), kTableSize};
-    memcpy(&image[optional + 128], table, sizeof(table));
+    memcpy(&image[entry], table, sizeof(table));
     // A WIN_CERTIFICATE head: its length, revision 2.0, PKCS#7 signed data.
     std::string certificates(kTableSize, '\0');
     uint32_t head[2] = {kTableSize, 0x00020200};

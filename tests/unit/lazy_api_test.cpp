@@ -16,46 +16,88 @@
 
 namespace {
 
-// The file offset of a relative address, found through the section that holds it.
-size_t OffsetOfAddress(const std::vector<char>& image, const IMAGE_NT_HEADERS32& headers,
-                       size_t sectionsAt, DWORD address) {
-    for (WORD i = 0; i < headers.FileHeader.NumberOfSections; ++i) {
-        IMAGE_SECTION_HEADER section;
-        memcpy(&section, image.data() + sectionsAt + i * sizeof(section), sizeof(section));
-        if (address >= section.VirtualAddress &&
-            address < section.VirtualAddress + section.SizeOfRawData)
-            return address - section.VirtualAddress + section.PointerToRawData;
+// The headers of a PE32 or PE32+ image as far as the import tables need them.
+struct ImageHeaders {
+    std::vector<char> image;
+    size_t sectionsAt = 0;
+    WORD sections = 0;
+    IMAGE_DATA_DIRECTORY imports = {};
+    IMAGE_DATA_DIRECTORY delayImports = {};
+    ULONGLONG imageBase = 0;
+
+    template <typename T>
+    bool Read(size_t at, T& out) const {
+        if (at == 0 || at > image.size() || image.size() - at < sizeof(T)) return false;
+        memcpy(&out, image.data() + at, sizeof(T));
+        return true;
     }
-    return 0;
+
+    // The file offset of a relative address, found through the section that holds it.
+    size_t OffsetOf(ULONGLONG address) const {
+        for (WORD i = 0; i < sections; ++i) {
+            IMAGE_SECTION_HEADER section;
+            if (!Read(sectionsAt + i * sizeof(section), section)) return 0;
+            if (address >= section.VirtualAddress &&
+                address < section.VirtualAddress + section.SizeOfRawData)
+                return static_cast<size_t>(address - section.VirtualAddress +
+                                           section.PointerToRawData);
+        }
+        return 0;
+    }
+
+    std::string LowerNameAt(ULONGLONG address) const {
+        std::string name;
+        for (size_t at = OffsetOf(address); at != 0 && at < image.size() && image[at] != 0; ++at)
+            name += static_cast<char>(std::tolower(static_cast<unsigned char>(image[at])));
+        return name;
+    }
+};
+
+template <typename OptionalHeader>
+void ReadDirectories(ImageHeaders& headers, size_t optionalAt) {
+    OptionalHeader optional;
+    if (!headers.Read(optionalAt, optional)) return;
+    headers.imports = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    headers.delayImports = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT];
+    headers.imageBase = optional.ImageBase;
 }
 
-// The lower-case names of the DLLs the system loads with the program, before it runs.
-std::set<std::string> ImportedDlls(const std::wstring& path) {
+ImageHeaders ReadImageHeaders(const std::wstring& path) {
     std::ifstream file(path.c_str(), std::ios::binary);
-    std::vector<char> image((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
-    std::set<std::string> names;
-    if (image.size() < sizeof(IMAGE_DOS_HEADER)) return names;
+    ImageHeaders headers;
+    headers.image.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     IMAGE_DOS_HEADER dos;
-    memcpy(&dos, image.data(), sizeof(dos));
-    IMAGE_NT_HEADERS32 headers;
-    if (static_cast<size_t>(dos.e_lfanew) + sizeof(headers) > image.size()) return names;
-    memcpy(&headers, image.data() + dos.e_lfanew, sizeof(headers));
-    size_t sectionsAt = dos.e_lfanew + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
-                        headers.FileHeader.SizeOfOptionalHeader;
-    DWORD importsAt =
-        headers.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    size_t at = OffsetOfAddress(image, headers, sectionsAt, importsAt);
-    for (; at != 0 && at + sizeof(IMAGE_IMPORT_DESCRIPTOR) <= image.size();
-         at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-        IMAGE_IMPORT_DESCRIPTOR entry;
-        memcpy(&entry, image.data() + at, sizeof(entry));
-        if (entry.Name == 0) break;
-        size_t nameAt = OffsetOfAddress(image, headers, sectionsAt, entry.Name);
-        std::string name;
-        for (; nameAt != 0 && nameAt < image.size() && image[nameAt] != 0; ++nameAt)
-            name += static_cast<char>(std::tolower(static_cast<unsigned char>(image[nameAt])));
-        names.insert(name);
+    IMAGE_FILE_HEADER fileHeader;
+    WORD magic = 0;
+    if (!headers.Read(0, dos) || !headers.Read(dos.e_lfanew + 4, fileHeader)) return headers;
+    size_t optionalAt = dos.e_lfanew + 4 + sizeof(fileHeader);
+    if (!headers.Read(optionalAt, magic)) return headers;
+    if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+        ReadDirectories<IMAGE_OPTIONAL_HEADER32>(headers, optionalAt);
+    else if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+        ReadDirectories<IMAGE_OPTIONAL_HEADER64>(headers, optionalAt);
+    headers.sectionsAt = optionalAt + fileHeader.SizeOfOptionalHeader;
+    headers.sections = fileHeader.NumberOfSections;
+    return headers;
+}
+
+// The lower-case names of the DLLs the system loads with the program, before it runs, and of
+// those its delay-load helper would look for by name on first use: the loader searches for
+// both kinds the same way.
+std::set<std::string> ImportedDlls(const std::wstring& path) {
+    ImageHeaders headers = ReadImageHeaders(path);
+    std::set<std::string> names;
+    IMAGE_IMPORT_DESCRIPTOR entry;
+    for (size_t at = headers.OffsetOf(headers.imports.VirtualAddress);
+         headers.Read(at, entry) && entry.Name != 0; at += sizeof(entry))
+        names.insert(headers.LowerNameAt(entry.Name));
+    IMAGE_DELAYLOAD_DESCRIPTOR delayed;
+    for (size_t at = headers.OffsetOf(headers.delayImports.VirtualAddress);
+         headers.Read(at, delayed) && delayed.DllNameRVA != 0; at += sizeof(delayed)) {
+        // The oldest form holds addresses, not relative ones.
+        ULONGLONG name = delayed.Attributes.RvaBased ? delayed.DllNameRVA
+                                                     : delayed.DllNameRVA - headers.imageBase;
+        names.insert("delay-loaded " + headers.LowerNameAt(name));
     }
     return names;
 }

@@ -133,7 +133,8 @@ TEST(StampImage, BuiltProgramCarriesTheWholeBuffer) {
 // The built program with its certificate-table entry (address, size) set as a signer sets it.
 std::vector<unsigned char> WithCertificateTable(unsigned long address, unsigned long size) {
     std::vector<unsigned char> image = AsBytes(ReadWholeFile(DistPath(L"Velmora_Setup.exe")));
-    size_t entry = velmora_stamp::ReadLong(image, 0x3C) + 4 + 20 + 96 + 4 * 8;
+    size_t entry = 0;
+    if (!velmora_stamp::FindCertificateEntry(image, entry)) return {};
     for (int i = 0; i < 4; ++i) {
         image[entry + i] = static_cast<unsigned char>(address >> (8 * i));
         image[entry + 4 + i] = static_cast<unsigned char>(size >> (8 * i));

@@ -49,6 +49,9 @@ if [ -z "${VELMORA_BENCH_INNER:-}" ]; then
 fi
 
 bench=$build/bench
+source "$tools/wine-env.sh"
+source "$tools/build-info.sh"
+setup_exe=$(setup_program "$build")
 work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 samples=$work/samples
@@ -65,7 +68,7 @@ progress() { echo "bench: $*" >&2; }
 
 measure_size() {
   progress "sizes"
-  record size_setup "$(stat -c %s "$root/dist/Velmora_Setup.exe")"
+  record size_setup "$(stat -c %s "$setup_exe")"
   record size_floor "$(stat -c %s "$bench/bench_floor.exe")"
 }
 
@@ -73,7 +76,7 @@ measure_size() {
 measure_startup() {
   progress "start-up, $STARTUP_RUNS runs each"
   mkdir -p "$work/startup"
-  cp "$root/dist/Velmora_Setup.exe" "$work/startup/Velmora_Setup.exe"
+  cp "$setup_exe" "$work/startup/Velmora_Setup.exe"
   local setup floor
   setup=$(windows_path "$work/startup/Velmora_Setup.exe")
   floor=$(windows_path "$bench/bench_floor.exe")
@@ -152,7 +155,7 @@ measure_setup() {
   cp "$build/fixtures/fake_agent.exe" "$server/app/update/QLUpdate.exe"
   printf '<servicename>BenchSite</servicename>\n' >"$server/app/update/velmora_server.exe"
   local program=$work/setup/Velmora_Setup_http_127.0.0.1_$VELMORA_HTTP_PORT.exe
-  cp "$root/dist/Velmora_Setup.exe" "$program"
+  cp "$setup_exe" "$program"
   local record_file=$work/setup/record.txt
   export VELMORA_FIXTURE_RECORD
   VELMORA_FIXTURE_RECORD=$(windows_path "$record_file")

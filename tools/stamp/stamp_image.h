@@ -104,9 +104,10 @@ inline unsigned long ReadLong(const std::vector<unsigned char>& image, std::size
            (static_cast<unsigned long>(image[offset + 3]) << 24);
 }
 
-// Whether image is a PE file whose certificate table (the optional header's security data
-// directory) is in use. Anything that is not a whole PE header counts as unsigned.
-inline bool HasAuthenticodeSignature(const std::vector<unsigned char>& image) {
+// The file offset of the certificate-table entry (the optional header's security data
+// directory: address, then size) of a PE32 or PE32+ image; false when image holds no whole PE
+// header with that entry.
+inline bool FindCertificateEntry(const std::vector<unsigned char>& image, std::size_t& entry) {
     constexpr std::size_t kNewHeaderPointer = 0x3C;
     constexpr std::size_t kFileHeaderSize = 20;
     constexpr std::size_t kSecurityEntry = 4;
@@ -122,7 +123,16 @@ inline bool HasAuthenticodeSignature(const std::vector<unsigned char>& image) {
     std::size_t entryAt = countAt + 4 + kSecurityEntry * 8;
     if (optionalSize < entryAt + 8 || image.size() - optional < entryAt + 8) return false;
     if (ReadLong(image, optional + countAt) <= kSecurityEntry) return false;
-    return ReadLong(image, optional + entryAt) != 0 || ReadLong(image, optional + entryAt + 4) != 0;
+    entry = optional + entryAt;
+    return true;
+}
+
+// Whether image is a PE file whose certificate table is in use. Anything that is not a whole
+// PE header counts as unsigned.
+inline bool HasAuthenticodeSignature(const std::vector<unsigned char>& image) {
+    std::size_t entry = 0;
+    if (!FindCertificateEntry(image, entry)) return false;
+    return ReadLong(image, entry) != 0 || ReadLong(image, entry + 4) != 0;
 }
 
 // Byte offsets of every occurrence of the marker, its NUL included, as UTF-16LE.
