@@ -69,54 +69,75 @@ install_packages() {
     >"$work/install.log" 2>&1
 }
 
-# Writes the machine's sources (one-line and deb822 forms) as one-line entries, leaving out
-# every suite named in $work/failed.
+# Copies the machine's sources into $work as they stand, leaving out every suite named in
+# $work/failed: one-line files line by line (indented entries too), deb822 files stanza by
+# stanza, with every other field kept as written (Signed-By as a key file or an inline key,
+# Enabled, options), so a disabled stanza stays disabled.
+filter_one_line() {  # file
+  awk -v failed="$work/failed" '
+    BEGIN { while ((getline l < failed) > 0) skip[l] = 1 }
+    function norm(u) { sub(/\/$/, "", u); return u }
+    {
+      entry = $0; sub(/^[ \t]+/, "", entry); sub(/[ \t]*#.*/, "", entry)
+      if (entry !~ /^deb[ \t]/) { print; next }
+      n = split(entry, f, /[ \t]+/); i = 2
+      if (f[2] ~ /^\[/) { while (i <= n && f[i] !~ /\]$/) i++; i++ }
+      if (!((norm(f[i]) " " f[i + 1]) in skip)) print
+    }' "$1"
+}
+
+filter_deb822() {  # file
+  awk -v failed="$work/failed" '
+    BEGIN { while ((getline l < failed) > 0) skip[l] = 1 }
+    function norm(u) { sub(/\/$/, "", u); return u }
+    function value(line) { sub(/^[^:]*:[ \t]*/, "", line); return line }
+    # One stanza per URI that keeps only its whole suites, when any of its suites failed.
+    function flush(   i, u, s, nu, ns, us, ss, whole, broken, out, k) {
+      if (n == 0) return
+      broken = 0
+      nu = split(uris, us, /[ \t]+/); ns = split(suites, ss, /[ \t]+/)
+      for (u = 1; u <= nu; u++) for (s = 1; s <= ns; s++)
+        if ((norm(us[u]) " " ss[s]) in skip) broken = 1
+      if (!broken) {
+        for (i = 1; i <= n; i++) print lines[i]
+      } else {
+        for (u = 1; u <= nu; u++) {
+          whole = ""
+          for (s = 1; s <= ns; s++)
+            if (!((norm(us[u]) " " ss[s]) in skip)) whole = whole " " ss[s]
+          if (whole == "") continue
+          for (i = 1; i <= n; i++) {
+            k = tolower(lines[i])
+            if (k ~ /^uris:/) print "URIs: " us[u]
+            else if (k ~ /^suites:/) print "Suites:" whole
+            else print lines[i]
+          }
+          print ""
+        }
+      }
+      print ""
+      n = 0; uris = suites = ""
+    }
+    /^[ \t]*$/ { flush(); next }
+    {
+      lines[++n] = $0; k = tolower($0)
+      if (k ~ /^uris:/) uris = value($0)
+      else if (k ~ /^suites:/) suites = value($0)
+    }
+    END { flush() }' "$1"
+}
+
 whole_sources() {
   local f
-  for f in "$apt_etc/sources.list" "$apt_etc"/sources.list.d/*.list \
-    "$apt_etc"/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    awk -v failed="$work/failed" '
-      BEGIN { while ((getline l < failed) > 0) skip[l] = 1 }
-      function norm(u) { sub(/\/$/, "", u); return u }
-      function emit(type, opts, uri, suite, comps) {
-        if (!((norm(uri) " " suite) in skip)) print type, opts, uri, suite, comps
-      }
-      function flush(   u, s, nu, ns, uris, suites, opts) {
-        if (types != "" && enabled != "no") {
-          opts = "[" (signed != "" ? "signed-by=" signed : "") \
-                 (archs != "" ? " arch=" archs : "") "]"
-          if (opts == "[]") opts = ""
-          nu = split(uris_, uris, " "); ns = split(suites_, suites, " ")
-          for (u = 1; u <= nu; u++) for (s = 1; s <= ns; s++)
-            if (types ~ /(^| )deb( |$)/) emit("deb", opts, uris[u], suites[s], comps)
-        }
-        types = uris_ = suites_ = comps = signed = archs = enabled = ""
-      }
-      FILENAME ~ /\.sources$/ {
-        if ($0 ~ /^[ \t]*$/) { flush(); next }
-        if ($0 ~ /^#/) next
-        key = tolower($1); $1 = ""; sub(/^ +/, "")
-        if (key == "types:") types = $0
-        else if (key == "uris:") uris_ = $0
-        else if (key == "suites:") suites_ = $0
-        else if (key == "components:") comps = $0
-        else if (key == "signed-by:") signed = $0
-        else if (key == "architectures:") { archs = $0; gsub(/ +/, ",", archs) }
-        else if (key == "enabled:") enabled = tolower($0)
-        next
-      }
-      /^deb[ \t]/ {
-        opts = ""
-        if ($2 ~ /^\[/) { opts = $2; i = 3; while (opts !~ /\]$/) opts = opts " " $(i++) }
-        else i = 2
-        uri = $i; suite = $(i + 1); comps = ""
-        for (j = i + 2; j <= NF; j++) comps = comps " " $j
-        emit("deb", opts, uri, suite, substr(comps, 2))
-      }
-      END { flush() }
-    ' "$f"
+  [ -f "$apt_etc/sources.list" ] && filter_one_line "$apt_etc/sources.list" >"$work/sources.list"
+  touch "$work/sources.list"
+  for f in "$apt_etc"/sources.list.d/*.list; do
+    [ -f "$f" ] && filter_one_line "$f" >"$work/parts/$(basename "$f")"
   done
+  for f in "$apt_etc"/sources.list.d/*.sources; do
+    [ -f "$f" ] && filter_deb822 "$f" >"$work/parts/$(basename "$f")"
+  done
+  return 0
 }
 
 update_indexes
@@ -129,8 +150,8 @@ if [ ! -s "$work/failed" ]; then
 fi
 
 echo "setup: the package mirror is mid-sync (incomplete index: $(tr '\n' ' ' <"$work/failed" | sed 's/ $//')); installing from the whole suites only"
-whole_sources >"$work/sources.list"
 mkdir -p "$work/parts" "$work/lists/partial"
+whole_sources
 chmod -R a+rx "$work"
 apt_opts=(-o "Dir::Etc::SourceList=$work/sources.list" -o "Dir::Etc::SourceParts=$work/parts"
   -o "Dir::State::Lists=$work/lists")

@@ -23,9 +23,39 @@ URIs: http://deb.example.org/debian-security
 Suites: bookworm-security
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb
+URIs: http://deb.example.org/debian
+Suites: bookworm-backports
+Components: main
+Enabled: no
 SRC
-echo 'deb [arch=amd64] https://other.example.org/apt stable main' \
-  >"$work/etc/sources.list.d/other.list"
+cat >"$work/etc/sources.list.d/inline.sources" <<'SRC'
+Types: deb
+URIs: https://inline.example.org/apt http://deb.example.org/debian-security
+Suites: bookworm-security stable
+Components: main
+Signed-By:
+ -----BEGIN PGP PUBLIC KEY BLOCK-----
+ .
+ mQINBGRiAbcBEAC
+ -----END PGP PUBLIC KEY BLOCK-----
+
+Types: deb
+URIs: https://off.example.org/apt
+Suites: stable
+Enabled: off
+
+Types: deb
+URIs: https://false.example.org/apt
+Suites: stable
+Enabled: False
+SRC
+cat >"$work/etc/sources.list.d/other.list" <<'SRC'
+deb [arch=amd64] https://other.example.org/apt stable main
+  deb https://indented.example.org/apt stable main
+deb http://deb.example.org/debian-security bookworm-security main
+SRC
 echo 'deb https://ignored.example.org/apt stable main' \
   >"$work/etc/sources.list.d/off.list.disabled"
 
@@ -33,10 +63,16 @@ cat >"$work/bin/apt-get" <<'FAKE'
 #!/usr/bin/env bash
 # Records each call; the scenario decides how the mirror answers.
 temp_list=""
-for a in "$@"; do case $a in Dir::Etc::SourceList=*) temp_list=${a#*=} ;; esac; done
+temp_parts=""
+for a in "$@"; do
+  case $a in
+    Dir::Etc::SourceList=*) temp_list=${a#*=} ;;
+    Dir::Etc::SourceParts=*) temp_parts=${a#*=} ;;
+  esac
+done
 verb=update; for a in "$@"; do [ "$a" = install ] && verb=install; done
 echo "$verb${temp_list:+ temp}" >>"$FAKE_LOG"
-[ -n "$temp_list" ] && cp "$temp_list" "$FAKE_LOG.sources"
+[ -n "$temp_list" ] && cat "$temp_list" "$temp_parts"/* >"$FAKE_LOG.sources"
 case "$verb:${temp_list:+temp}:$SCENARIO" in
   update::midsync*)
     echo "Err:6 http://deb.example.org/debian-security bookworm-security/main i386 Packages"
@@ -88,13 +124,58 @@ for row in "${cases[@]}"; do
   fi
 done
 
-# The temporary list keeps every whole suite with its options and drops the broken one.
-want='deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.example.org/debian bookworm main
-deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.example.org/debian bookworm-updates main
-deb [arch=amd64] https://other.example.org/apt stable main'
-got=$(sort "$work/midsync-broken.log.sources")
-if [ "$got" != "$(sort <<<"$want")" ]; then
-  echo "FAIL temporary source list:"; echo "$got" | sed 's/^/  | /'; failures=$((failures + 1))
+# The temporary sources keep every whole suite as the machine has it (options, an inline key,
+# indented entries) and drop the broken one; disabled stanzas stay disabled.
+want='Types: deb
+# a comment
+URIs: http://deb.example.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb
+URIs: http://deb.example.org/debian
+Suites: bookworm-backports
+Components: main
+Enabled: no
+
+Types: deb
+URIs: https://inline.example.org/apt
+Suites: bookworm-security stable
+Components: main
+Signed-By:
+ -----BEGIN PGP PUBLIC KEY BLOCK-----
+ .
+ mQINBGRiAbcBEAC
+ -----END PGP PUBLIC KEY BLOCK-----
+
+Types: deb
+URIs: http://deb.example.org/debian-security
+Suites: stable
+Components: main
+Signed-By:
+ -----BEGIN PGP PUBLIC KEY BLOCK-----
+ .
+ mQINBGRiAbcBEAC
+ -----END PGP PUBLIC KEY BLOCK-----
+
+Types: deb
+URIs: https://off.example.org/apt
+Suites: stable
+Enabled: off
+
+Types: deb
+URIs: https://false.example.org/apt
+Suites: stable
+Enabled: False
+
+deb [arch=amd64] https://other.example.org/apt stable main
+  deb https://indented.example.org/apt stable main'
+got=$(cat -s "$work/midsync-broken.log.sources" | sed -e :a -e '/^\n*$/{$d;N;ba' -e '}')
+if [ "$got" != "$want" ]; then
+  echo "FAIL temporary sources:"
+  diff <(echo "$want") <(echo "$got") | sed 's/^/  | /'
+  failures=$((failures + 1))
 fi
 
 [ "$failures" -eq 0 ] && echo "setup script: all cases passed"
