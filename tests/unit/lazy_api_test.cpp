@@ -27,7 +27,7 @@ struct ImageHeaders {
 
     template <typename T>
     bool Read(size_t at, T& out) const {
-        if (at == 0 || at > image.size() || image.size() - at < sizeof(T)) return false;
+        if (at > image.size() || image.size() - at < sizeof(T)) return false;
         memcpy(&out, image.data() + at, sizeof(T));
         return true;
     }
@@ -89,11 +89,11 @@ std::set<std::string> ImportedDlls(const std::wstring& path) {
     std::set<std::string> names;
     IMAGE_IMPORT_DESCRIPTOR entry;
     for (size_t at = headers.OffsetOf(headers.imports.VirtualAddress);
-         headers.Read(at, entry) && entry.Name != 0; at += sizeof(entry))
+         at != 0 && headers.Read(at, entry) && entry.Name != 0; at += sizeof(entry))
         names.insert(headers.LowerNameAt(entry.Name));
     IMAGE_DELAYLOAD_DESCRIPTOR delayed;
     for (size_t at = headers.OffsetOf(headers.delayImports.VirtualAddress);
-         headers.Read(at, delayed) && delayed.DllNameRVA != 0; at += sizeof(delayed)) {
+         at != 0 && headers.Read(at, delayed) && delayed.DllNameRVA != 0; at += sizeof(delayed)) {
         // The oldest form holds addresses, not relative ones.
         ULONGLONG name = delayed.Attributes.RvaBased ? delayed.DllNameRVA
                                                      : delayed.DllNameRVA - headers.imageBase;
