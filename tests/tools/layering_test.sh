@@ -5,20 +5,34 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 order=(app ui install log sys)
 failures=0
+includes=0
+# The folder an include names, in any of its forms: "ui/x.h", "../ui/x.h", <ui/x.h>, with
+# any spacing around the hash; nothing for a name without a folder (the folder's own header)
+# or a system header.
+included_folder() {
+  sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*["<]\(\(\.\.\/\)*\)\([a-z]*\)\/.*/\3/p' <<<"$1"
+}
 for i in "${!order[@]}"; do
   folder=${order[$i]}
   allowed="res ${order[*]:$i}"
   while IFS= read -r line; do
     file=${line%%:*}
-    target=$(sed -n 's/.*#include "\([a-z]*\)\/.*/\1/p' <<<"$line")
+    includes=$((includes + 1))
+    target=$(included_folder "${line#*:}")
     [ -z "$target" ] && continue
-    if ! grep -qw "$target" <<<"$allowed"; then
-      echo "FAIL ${file#$root/} includes $target/ (${folder}/ may include: $allowed)"
-      failures=$((failures + 1))
+    if ! grep -qw "$target" <<<"${order[*]} res" || grep -qw "$target" <<<"$allowed"; then
+      continue
     fi
-  done < <(grep -H '#include "' "$root/$folder"/*.cpp "$root/$folder"/*.h 2>/dev/null)
+    echo "FAIL ${file#$root/} includes $target/ (${folder}/ may include: $allowed)"
+    failures=$((failures + 1))
+  done < <(grep -HE '^[[:space:]]*#[[:space:]]*include' "$root/$folder"/*.cpp "$root/$folder"/*.h \
+    2>/dev/null)
 done
-[ "$failures" -eq 0 ] && echo "layering: app -> ui -> install -> log -> sys holds"
+if [ "$includes" -eq 0 ]; then
+  echo "FAIL no include found in app/ ui/ install/ log/ sys/: the check saw nothing"
+  failures=$((failures + 1))
+fi
+[ "$failures" -eq 0 ] && echo "layering: app -> ui -> install -> log -> sys holds ($includes includes)"
 
 # Both builds compile the program and the stamping tool without a warning: the shipped 32-bit
 # one and the 64-bit one for test hosts. A host runs the suite on one of them only, so the
