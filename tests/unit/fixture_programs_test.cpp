@@ -6,21 +6,12 @@
 
 #include "sys/scoped_handle.h"
 #include "tests/support/child_process.h"
+#include "tests/fixtures/fixture_record.h"
 
 namespace {
 
 constexpr DWORD kChildTimeoutMs = 30000;
 
-std::string ToUtf8(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &narrow[0],
-                            size, nullptr, nullptr);
-    }
-    return narrow;
-}
 
 // Starts a program in a working directory and waits for it; its exit code, or -1 when it
 // could not be started or did not end in time.
@@ -88,9 +79,9 @@ TEST(FixturePrograms, RecordHowTheyWereStarted) {
         EXPECT_EQ(RunIn(workingDir, program, c.arguments != nullptr ? c.arguments : L""), 0);
 
         std::map<std::string, std::string> seen = ParseRecord(ReadWholeFile(record));
-        EXPECT_EQ(seen["program"], ToUtf8(c.program));
-        EXPECT_EQ(seen["command_line"], ToUtf8(commandLine));
-        EXPECT_EQ(seen["working_dir"], ToUtf8(workingDir));
+        EXPECT_EQ(seen["program"], fixture::ToUtf8(c.program));
+        EXPECT_EQ(seen["command_line"], fixture::ToUtf8(commandLine));
+        EXPECT_EQ(seen["working_dir"], fixture::ToUtf8(workingDir));
         if (c.descriptorBeside != nullptr) {
             EXPECT_EQ(seen["descriptor_beside"], c.descriptorBeside);
         } else {
@@ -125,7 +116,7 @@ TEST(FixturePrograms, WithoutTheVariableTheRecordGoesToTheTemporaryFolder) {
     ASSERT_EQ(RunIn(scratch.Path(), installer, L""), 0);
     std::map<std::string, std::string> seen = ParseRecord(ReadWholeFile(record));
     EXPECT_EQ(seen["program"], "fake_installer");
-    EXPECT_EQ(seen["working_dir"], ToUtf8(scratch.Path()));
+    EXPECT_EQ(seen["working_dir"], fixture::ToUtf8(scratch.Path()));
     DeleteFileW(record.c_str());
 }
 
