@@ -80,7 +80,7 @@ fi
 # A 32-bit program on a 64-bit Windows lays its files out in the 32-bit Program Files.
 program_files_w=$(program_files_for "$setup_exe")
 program_files=$(winepath -u "$program_files_w" 2>/dev/null | tr -d '\r')
-program_files=${program_files%/}
+program_files=$(realpath -m "$program_files")
 [ -n "$program_files_w" ] && [ -d "$program_files" ] || {
   echo "demo: cannot tell the Program Files folder of $(shown "$setup_exe")" >&2
   exit 1
