@@ -7,7 +7,7 @@
 #include "log/trace_format.h"
 #include "log/trace_test_hook.h"
 #include "sys/file_access.h"
-#include "sys/plain_file.h"
+#include "sys/starting_user_file.h"
 #include "sys/scoped_handle.h"
 
 TraceLock g_traceLock;
@@ -79,13 +79,17 @@ bool PointStdoutAt(int descriptor, const wchar_t* mode) {
 }
 
 // The log path comes from the current user's registry, which any unelevated process of that
-// user can write: the sink writes only into a plain file, opened once by name and never
-// through a link, and empties it (mode 2) only after that has been proved. Standard output is
-// pointed at that open file.
+// user can write: the sink writes only into a plain file that the user who started the program
+// could open or create without elevation, opened by name and never through a link, and empties
+// it (mode 2) only after that has been proved. Append mode proves it again at every line's
+// reopening. Standard output is pointed at that open file.
 FILE* OpenLogFileOnStdout(bool empty, DWORD grantAccess) {
-    ScopedKernelHandle file(OpenPlainFileForWriting(g_traceLogPath, grantAccess, empty));
-    // An owner who is not this user may deny changing its access list; the log still opens.
-    if (!file && grantAccess != 0) file.Reset(OpenPlainFileForWriting(g_traceLogPath, 0, empty));
+    ScopedKernelHandle file(
+        OpenPlainFileForWritingAsStartingUser(g_traceLogPath, grantAccess, empty));
+    // A user who may write the file but not change its access list gets no grant; the log
+    // still opens.
+    if (!file && grantAccess != 0)
+        file.Reset(OpenPlainFileForWritingAsStartingUser(g_traceLogPath, 0, empty));
     // Reopening standard output onto a log that cannot be opened leaves it closed.
     if (!file) {
         if (!CloseReleasedStdout()) fclose(stdout);
