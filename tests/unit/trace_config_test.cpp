@@ -57,6 +57,8 @@ struct PathCase {
     const wchar_t* adminOnly = nullptr;
     // What a file at the log path holds before the run; null: nothing is there.
     const char* earlier = nullptr;
+    // The folder becomes administrators-only after the start, before the first line.
+    bool lockedAfterStart = false;
 };
 
 // Every path below a folder, relative to it.
@@ -86,8 +88,16 @@ TEST_P(InitTraceLogPath, ChoosesTheLogFile) {
 
     std::wstring arguments = L"init";
     if (c.adminOnly != nullptr) arguments += L" \"" + dir.File(c.adminOnly) + L"\"";
+    if (c.lockedAfterStart) arguments += L" later";
     ChildRun run = RunChild(program, arguments);
     ASSERT_TRUE(run.finished);
+    if (c.lockedAfterStart) {
+        // Created and granted at the start; every later line proves the file again and fails.
+        EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kLogGranted),
+                  kRanToEnd | kExistedAfterInit | kLogGranted);
+        EXPECT_EQ(ReadWholeFile(dir.File(c.pathValue)), "");
+        return;
+    }
     if (c.expectedLog == nullptr) {
         EXPECT_EQ(run.exitCode & (kRanToEnd | kAnythingGranted), kRanToEnd);
         EXPECT_EQ(TreeOf(dir.Path()), before);
@@ -132,6 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
                  nullptr, nullptr, TraceFile, L"locked"},
         PathCase{"new file in an admin-only folder appended", L"PlantedAppend.exe",
                  L"locked\\velmora-planted.dll", nullptr, nullptr, TraceFileAppend, L"locked"},
+        PathCase{"folder locked after the start appended", L"LateLock.exe", L"locked\\late.log",
+                 nullptr, L"locked\\late.log", TraceFileAppend, L"locked", nullptr, true},
         PathCase{"stream of a new file", L"Stream.exe", L"custom\\host.exe:x", nullptr, nullptr,
                  TraceFile},
         PathCase{"stream of a file appended", L"StreamAppend.exe", L"custom\\host.exe:x", nullptr,
