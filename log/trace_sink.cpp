@@ -19,6 +19,9 @@ DWORD g_traceMode = TraceOff;
 FILE* g_traceFile = nullptr;
 std::wstring g_traceLogPath;
 std::wstring g_traceModuleName;
+// Whether the log file the sink opened last was opened with the right to change its access
+// list, which only a user who holds that right may have it opened with.
+bool g_logGrantable = false;
 // Whether the stream stdout is still open after an appended line gave its descriptor back; the
 // descriptor's number may since have gone to another file.
 bool g_stdoutReleased = false;
@@ -86,6 +89,7 @@ bool PointStdoutAt(int descriptor, const wchar_t* mode) {
 FILE* OpenLogFileOnStdout(bool empty, DWORD grantAccess) {
     ScopedKernelHandle file(
         OpenPlainFileForWritingAsStartingUser(g_traceLogPath, grantAccess, empty));
+    g_logGrantable = file && grantAccess != 0;
     // A user who may write the file but not change its access list gets no grant; the log
     // still opens.
     if (!file && grantAccess != 0)
@@ -128,7 +132,7 @@ bool OpenSink(DWORD grantAccess) {
 // Only the file this run's sink opened, and proved to be a plain file, is opened to the Users
 // group; nothing else a log path may name.
 void OpenLogFileToUsers() {
-    if (!OpenSink(READ_CONTROL | WRITE_DAC)) return;
+    if (!OpenSink(READ_CONTROL | WRITE_DAC) || !g_logGrantable) return;
     GrantUsersHandleAccess(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(g_traceFile))));
 }
 

@@ -1,6 +1,7 @@
 // InitTraceLog as a program sees it: the trace probe is copied under its own name into a
 // scratch directory, given its trace settings in HKCU\Software\Velmora and started there.
 #include <cctype>
+#include <cwchar>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -57,9 +58,14 @@ struct PathCase {
     const wchar_t* adminOnly = nullptr;
     // What a file at the log path holds before the run; null: nothing is there.
     const char* earlier = nullptr;
-    // The folder becomes administrators-only after the start, before the first line.
-    bool lockedAfterStart = false;
+    // How the folder is closed to the user: from the start (null), only after the start, before
+    // the first line ("later"), or only to changes of access lists ("nodac").
+    const wchar_t* how = nullptr;
 };
+
+bool Is(const wchar_t* how, const wchar_t* expected) {
+    return how != nullptr && wcscmp(how, expected) == 0;
+}
 
 // Every path below a folder, relative to it.
 std::vector<std::wstring> TreeOf(const std::wstring& root) {
@@ -88,10 +94,10 @@ TEST_P(InitTraceLogPath, ChoosesTheLogFile) {
 
     std::wstring arguments = L"init";
     if (c.adminOnly != nullptr) arguments += L" \"" + dir.File(c.adminOnly) + L"\"";
-    if (c.lockedAfterStart) arguments += L" later";
+    if (c.how != nullptr) arguments += L" " + std::wstring(c.how);
     ChildRun run = RunChild(program, arguments);
     ASSERT_TRUE(run.finished);
-    if (c.lockedAfterStart) {
+    if (Is(c.how, L"later")) {
         // Created and granted at the start; every later line proves the file again and fails.
         EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kLogGranted),
                   kRanToEnd | kExistedAfterInit | kLogGranted);
@@ -106,9 +112,12 @@ TEST_P(InitTraceLogPath, ChoosesTheLogFile) {
         }
         return;
     }
-    // The log exists once the sink is started, so it gets the Users grant.
-    EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kLocaleUnchanged | kLogGranted),
-              kRanToEnd | kExistedAfterInit | kLogGranted);
+    // The log exists once the sink is started, so it gets the Users grant where its user may
+    // change its access list.
+    const unsigned long granted = Is(c.how, L"nodac") ? 0 : kLogGranted | kAnythingGranted;
+    EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kLocaleUnchanged | kLogGranted |
+                              kAnythingGranted),
+              kRanToEnd | kExistedAfterInit | granted);
     std::string narrowName(c.programName, c.programName + wcslen(c.programName));
     EXPECT_EQ(RestsOf(ReadLogLines(dir.File(c.expectedLog)), narrowName, run.processId),
               InitLines(narrowName));
@@ -143,7 +152,10 @@ INSTANTIATE_TEST_SUITE_P(
         PathCase{"new file in an admin-only folder appended", L"PlantedAppend.exe",
                  L"locked\\velmora-planted.dll", nullptr, nullptr, TraceFileAppend, L"locked"},
         PathCase{"folder locked after the start appended", L"LateLock.exe", L"locked\\late.log",
-                 nullptr, L"locked\\late.log", TraceFileAppend, L"locked", nullptr, true},
+                 nullptr, L"locked\\late.log", TraceFileAppend, L"locked", nullptr, L"later"},
+        PathCase{"file whose access list the user may not change emptied", L"NoDac.exe",
+                 L"locked\\shared.log", nullptr, L"locked\\shared.log", TraceFile, L"locked",
+                 "earlier run\n", L"nodac"},
         PathCase{"stream of a new file", L"Stream.exe", L"custom\\host.exe:x", nullptr, nullptr,
                  TraceFile},
         PathCase{"stream of a file appended", L"StreamAppend.exe", L"custom\\host.exe:x", nullptr,
