@@ -1,11 +1,5 @@
 #include <windows.h>
 
-#include "app/exit_code.h"
-#include "app/velmora_setup_app.h"
-#include "sys/dll_search.h"
+#include "app/setup_program.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    RestrictDllSearchToSystemFolder();
-    theApp.InitInstance();
-    return SetupExitCode(theApp.m_nSetupOutcome);
-}
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return RunSetupProgram(); }

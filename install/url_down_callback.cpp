@@ -2,7 +2,13 @@
 
 #include <commctrl.h>
 
-STDMETHODIMP URLDownCallBack::QueryInterface(REFIID, void**) { return E_NOTIMPL; }
+// COM's rule for an interface not served: the out pointer is cleared, so that a caller who
+// releases it on failure releases nothing.
+STDMETHODIMP URLDownCallBack::QueryInterface(REFIID, void** ppvObject) {
+    if (ppvObject == nullptr) return E_POINTER;
+    *ppvObject = nullptr;
+    return E_NOINTERFACE;
+}
 
 STDMETHODIMP_(ULONG) URLDownCallBack::AddRef() { return 0; }
 

@@ -7,7 +7,7 @@
 #include "log/trace_format.h"
 #include "log/trace_test_hook.h"
 #include "sys/file_access.h"
-#include "sys/plain_file.h"
+#include "sys/starting_user_file.h"
 #include "sys/scoped_handle.h"
 
 TraceLock g_traceLock;
@@ -19,6 +19,9 @@ DWORD g_traceMode = TraceOff;
 FILE* g_traceFile = nullptr;
 std::wstring g_traceLogPath;
 std::wstring g_traceModuleName;
+// Whether the log file the sink opened last was opened with the right to change its access
+// list, which only a user who holds that right may have it opened with.
+bool g_logGrantable = false;
 // Whether the stream stdout is still open after an appended line gave its descriptor back; the
 // descriptor's number may since have gone to another file.
 bool g_stdoutReleased = false;
@@ -79,13 +82,18 @@ bool PointStdoutAt(int descriptor, const wchar_t* mode) {
 }
 
 // The log path comes from the current user's registry, which any unelevated process of that
-// user can write: the sink writes only into a plain file, opened once by name and never
-// through a link, and empties it (mode 2) only after that has been proved. Standard output is
-// pointed at that open file.
+// user can write: the sink writes only into a plain file that the user who started the program
+// could open or create without elevation, opened by name and never through a link, and empties
+// it (mode 2) only after that has been proved. Append mode proves it again at every line's
+// reopening. Standard output is pointed at that open file.
 FILE* OpenLogFileOnStdout(bool empty, DWORD grantAccess) {
-    ScopedKernelHandle file(OpenPlainFileForWriting(g_traceLogPath, grantAccess, empty));
-    // An owner who is not this user may deny changing its access list; the log still opens.
-    if (!file && grantAccess != 0) file.Reset(OpenPlainFileForWriting(g_traceLogPath, 0, empty));
+    ScopedKernelHandle file(
+        OpenPlainFileForWritingAsStartingUser(g_traceLogPath, grantAccess, empty));
+    g_logGrantable = file && grantAccess != 0;
+    // A user who may write the file but not change its access list gets no grant; the log
+    // still opens.
+    if (!file && grantAccess != 0)
+        file.Reset(OpenPlainFileForWritingAsStartingUser(g_traceLogPath, 0, empty));
     // Reopening standard output onto a log that cannot be opened leaves it closed.
     if (!file) {
         if (!CloseReleasedStdout()) fclose(stdout);
@@ -124,7 +132,7 @@ bool OpenSink(DWORD grantAccess) {
 // Only the file this run's sink opened, and proved to be a plain file, is opened to the Users
 // group; nothing else a log path may name.
 void OpenLogFileToUsers() {
-    if (!OpenSink(READ_CONTROL | WRITE_DAC)) return;
+    if (!OpenSink(READ_CONTROL | WRITE_DAC) || !g_logGrantable) return;
     GrantUsersHandleAccess(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(g_traceFile))));
 }
 

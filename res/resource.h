@@ -43,6 +43,8 @@
 #define IDS_DOWNLOAD_HEADER_TITLE 220
 #define IDS_DOWNLOAD_HEADER_SUBTITLE 226
 #define IDS_COMPLETED 232
+// Outside the six-column table: only this build's language carries it.
+#define IDS_DLL_SEARCH_UNRESTRICTED 1000
 
 // Controls without an id of their own.
 #define IDC_STATIC -1

@@ -4,5 +4,6 @@
 // beside the program (in a Downloads folder, say) or in the current directory never reaches
 // the elevated process, not even as a dependency of a system DLL. Call first thing, before any
 // library is loaded on demand. Returns whether the system took the restriction; a system
-// without SetDefaultDllDirectories (Windows 7 before KB2533623) keeps its own order.
+// without SetDefaultDllDirectories (Windows 7 before KB2533623) keeps its own order, and the
+// program must not go on there.
 bool RestrictDllSearchToSystemFolder();

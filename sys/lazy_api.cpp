@@ -123,13 +123,6 @@ HRESULT URLDownloadToFileW(LPUNKNOWN caller, LPCWSTR url, LPCWSTR fileName, DWOR
     return function(caller, url, fileName, reserved, callback);
 }
 
-BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
-    static const auto function =
-        Resolve<decltype(&::ShellExecuteExW)>(Shell32(), "ShellExecuteExW");
-    if (function == nullptr) return FailBool();
-    return function(info);
-}
-
 BOOL SHGetSpecialFolderPathW(HWND owner, LPWSTR path, int folder, BOOL create) {
     static const auto function =
         Resolve<decltype(&::SHGetSpecialFolderPathW)>(Shell32(), "SHGetSpecialFolderPathW");

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <lm.h>
-#include <shellapi.h>
 #include <urlmon.h>
 #include <wininet.h>
 
@@ -28,7 +27,6 @@ HRESULT URLDownloadToFileW(LPUNKNOWN caller, LPCWSTR url, LPCWSTR fileName, DWOR
                            LPBINDSTATUSCALLBACK callback);
 
 // shell32.dll
-BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info);
 BOOL SHGetSpecialFolderPathW(HWND owner, LPWSTR path, int folder, BOOL create);
 
 // ole32.dll

@@ -19,3 +19,15 @@ std::wstring NameWithoutExtension(const std::wstring& name);
 // The text without any backslash at its start, or at its end ("C:\Temp\\" gives "C:\Temp").
 std::wstring TrimLeadingBackslashes(const std::wstring& path);
 std::wstring TrimTrailingBackslashes(const std::wstring& path);
+
+// Whether a name can be one plain file or directory name in a folder, and stays what it says:
+// not empty, "." or "..", no path separators, drive or stream colons, control characters or
+// other characters Windows forbids in file names, no trailing dots or spaces (Windows drops
+// them, so the object would get another name), and no reserved device name (CON, PRN, AUX,
+// NUL, COM1-9, LPT1-9, also with an extension).
+bool IsPlainFileName(const std::wstring& name);
+
+// Whether a path can name a plain file: a drive, relative or share path, or one of those behind
+// "\\?\", whose last part is a plain file name. Refused: device paths ("\\.\", "\??\"), any
+// colon after the drive's (a stream of a file), and a last part that names a device.
+bool IsPlainFilePath(const std::wstring& path);

@@ -1,22 +1,8 @@
 #include "sys/plain_file.h"
 
-#include <cwchar>
-#include <cwctype>
-
 #include "sys/scoped_handle.h"
 
 namespace {
-
-// "\\.\" and "\??\" reach devices (a physical drive, a volume) by name; "\\?\" is fine only
-// before a drive path or a share.
-bool NamesDeviceSpace(const std::wstring& path) {
-    if (path.rfind(L"\\\\.\\", 0) == 0 || path.rfind(L"\\??\\", 0) == 0) return true;
-    if (path.rfind(L"\\\\?\\", 0) != 0) return false;
-    std::wstring rest = path.substr(4);
-    bool drivePath = rest.size() >= 3 && iswalpha(rest[0]) && rest[1] == L':' && rest[2] == L'\\';
-    bool share = _wcsnicmp(rest.c_str(), L"UNC\\", 4) == 0;
-    return !drivePath && !share;
-}
 
 // The attributes and the link count come from the file system's own records of the file. The
 // query that returns them together also asks for the volume's serial number, which Wine looks up
@@ -41,21 +27,6 @@ bool IsPlainFileHandle(HANDLE file) {
     const DWORD notPlain =
         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
     return (attributes & notPlain) == 0 && !standard.Directory && standard.NumberOfLinks == 1;
-}
-
-HANDLE OpenPlainFileForWriting(const std::wstring& path, DWORD extraAccess, bool empty) {
-    if (path.empty() || NamesDeviceSpace(path)) return nullptr;
-    // Opened without truncation: an object that turns out not to be a plain file is left as
-    // it was.
-    ScopedKernelHandle file(
-        CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | extraAccess,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file || !IsPlainFileHandle(file.Get())) return nullptr;
-    if (empty && (SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-                  !SetEndOfFile(file.Get())))
-        return nullptr;
-    return file.Take();
 }
 
 HANDLE HoldPlainFile(const std::wstring& path) {

@@ -11,12 +11,6 @@
 // point, and reachable by this one name only (a second hard link may name a system file).
 bool IsPlainFileHandle(HANDLE file);
 
-// Opens or creates the regular file at path for writing (extraAccess added to GENERIC_WRITE),
-// shared for reading and writing, and empties it when asked, only after it has proved to be a
-// plain file. Null when the path names a directory, a device, a link or anything else, or when
-// it cannot be opened.
-HANDLE OpenPlainFileForWriting(const std::wstring& path, DWORD extraAccess, bool empty);
-
 // Opens an existing regular file for reading, shared for reading only, so that nobody can
 // write, rename or delete it while the handle is open. Null when it is no plain file.
 HANDLE HoldPlainFile(const std::wstring& path);

@@ -86,10 +86,13 @@ void VLDownloadDlg::LeavePage(UINT notifyCode) {
     DestroyWindow();
 }
 
-// The flag goes up here, on the page's own thread, before the worker exists: from this
-// moment Cancel, the close box and the page's buttons can no longer end the wizard and free
-// the page the worker is about to use.
+// The flag goes up and the buttons go grey here, on the page's own thread, before the worker
+// exists: from this moment Cancel, the close box and the page's buttons (a click already on its
+// way included) can no longer end the wizard, free the page the worker is about to use, or
+// bring the page back to start a second worker.
 void VLDownloadDlg::StartInstallWorker() {
+    EnableWindow(GetDlgItem(IDC_PREV), FALSE);
+    EnableWindow(GetDlgItem(IDC_NEXT), FALSE);
     TheWizardState().m_bInstalling = 1;
     TheWizardState().m_nSetupOutcome = SetupIncomplete;
     try {
@@ -105,8 +108,6 @@ void VLDownloadDlg::StartInstallWorker() {
 void VLDownloadDlg::InstallThreadProc(VLDownloadDlg* page) {
     if (page == nullptr) return;
     HWND window = page->m_hWnd;
-    EnableWindow(page->GetDlgItem(IDC_PREV), FALSE);
-    EnableWindow(page->GetDlgItem(IDC_NEXT), FALSE);
     page->m_bInstallerRan = false;
     page->m_bAgentRan = false;
     {

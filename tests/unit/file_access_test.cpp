@@ -11,6 +11,7 @@
 #include "sys/file_access.h"
 #include "sys/file_access_test_hook.h"
 #include "sys/plain_file.h"
+#include "sys/starting_user_file.h"
 #include "tests/support/test_files.h"
 #include "tests/support/trace_files.h"
 
@@ -283,8 +284,8 @@ INSTANTIATE_TEST_SUITE_P(Targets, GrantTraceScope,
                                            ScopeCase{"missing", false, 0}),
                          [](const auto& info) { return std::string(info.param.label); });
 
-// What a log or download path may name: only a plain file opens for writing, and whatever
-// else stands there keeps its content.
+// What a log path may name: only a plain file opens for writing, and whatever else stands
+// there keeps its content. A stream or device name is refused before anything is opened.
 TEST(PlainFileForWriting, OpensOnlyAPlainFile) {
     TempFolder dir(L"velmora_plain");
     const std::wstring existing = dir.File(L"existing.log");
@@ -297,6 +298,7 @@ TEST(PlainFileForWriting, OpensOnlyAPlainFile) {
         const char* label;
         std::wstring path;
         bool opens;
+        bool standsThere = true;  // whether something stands at the path for the second look
     };
     const Case cases[] = {
         {"new file", dir.File(L"new.log"), true},
@@ -304,11 +306,17 @@ TEST(PlainFileForWriting, OpensOnlyAPlainFile) {
         {"folder", dir.Path(), false},
         {"second hard link", linked, false},
         {"device", L"NUL", false},
+        {"stream of a file", existing + L":x", false, false},
+        {"stream of a new file", dir.File(L"host.exe:x"), false, false},
+        {"device name in a folder", dir.File(L"nul.log"), false, false},
+        {"port name in a folder", dir.File(L"COM1"), false, false},
+        {"device path", L"\\\\.\\C:", false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        ScopedKernelHandle file(OpenPlainFileForWriting(c.path, 0, false));
+        ScopedKernelHandle file(OpenPlainFileForWritingAsStartingUser(c.path, 0, false));
         EXPECT_EQ(file.IsValid(), c.opens);
+        if (!c.standsThere) continue;
         // A folder fails the open for writing before any check; opened the way a folder can
         // be, whatever stands there meets the plain-file check itself.
         ScopedKernelHandle seen(CreateFileW(
@@ -319,6 +327,7 @@ TEST(PlainFileForWriting, OpensOnlyAPlainFile) {
     }
     EXPECT_EQ(ReadWholeFile(existing), "earlier\n");
     EXPECT_EQ(ReadWholeFile(linkTarget), "target\n");
+    EXPECT_FALSE(Exists(dir.File(L"host.exe")));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <io.h>
 #include <shlobj.h>
 #include <cwctype>
 #include <fstream>
@@ -10,9 +11,15 @@
 #include <thread>
 #include <vector>
 
+#include "app/setup_program.h"
 #include "install/internet_session.h"
+#include "log/trace_test_hook.h"
+#include "sys/dll_search_test_hook.h"
 #include "sys/lazy_api.h"
+#include "sys/path_text.h"
 #include "sys/scoped_handle.h"
+#include "tests/support/page_driver.h"
+#include "tests/support/trace_files.h"
 
 namespace {
 
@@ -126,6 +133,62 @@ TEST(LazyApi, SetupProgramImportsOnlyKnownDllsAndTheCommonControls) {
         ImportedDlls(std::wstring(VELMORA_DIST_DIR_W) + L"\\Velmora_Setup.exe");
     ASSERT_EQ(imports.count("kernel32.dll"), 1u) << "the import table was not read";
     for (const std::string& name : imports) EXPECT_EQ(allowed.count(name), 1u) << name;
+}
+
+BOOL CALLBACK FindDialogOfThread(HWND window, LPARAM found) {
+    wchar_t windowClass[32] = {};
+    GetClassNameW(window, windowClass, 32);
+    if (lstrcmpW(windowClass, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// On a Windows 7 without KB2533623 the DLL search cannot be restricted: before any window of
+// its own the program says so in its language, traces it and ends with 1603. Every system Wine
+// emulates has the call, so the lookup that finds it stands in for such a system.
+TEST(LazyApi, WithoutTheDllSearchRestrictionTheProgramRefusesToStart) {
+    TempFolder folder(L"velmora_unrestricted");
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    trace_test::TraceSettings settings(NameOfPath(program));
+    settings.SetMode(TraceFile);
+    settings.SetText(L".log.path", folder.File(L"trace.log"));
+    int savedStdout = _dup(_fileno(stdout));
+    auto previous = ReplaceSetDefaultDllDirectoriesLookupForTesting(
+        []() -> SetDefaultDllDirectoriesCall { return nullptr; });
+
+    DWORD setupThread = GetCurrentThreadId();
+    std::wstring shown;
+    std::thread user([&] {
+        HWND dialog = nullptr;
+        WaitFor([&] {
+            EnumThreadWindows(setupThread, FindDialogOfThread, reinterpret_cast<LPARAM>(&dialog));
+            return dialog != nullptr;
+        });
+        shown = TextOf(GetDlgItem(dialog, 0xFFFF));
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        // Anything but the message box (the wizard of a program that went on) is ended.
+        if (!WaitFor([&] { return !IsWindow(dialog); }, 3000))
+            PostThreadMessageW(setupThread, WM_QUIT, 0, 0);
+    });
+    int exitCode = RunSetupProgram();
+    user.join();
+    ReplaceSetDefaultDllDirectoriesLookupForTesting(previous);
+    ReplaceTraceSinkForTesting(TraceSinkSettings{});
+    fflush(stdout);
+    _dup2(savedStdout, _fileno(stdout));
+    _close(savedStdout);
+
+    EXPECT_EQ(exitCode, 1603);
+    EXPECT_EQ(shown,
+              L"このWindowsには更新プログラム KB2533623 が入っていないため、安全に設置できません。"
+              L"KB2533623 をインストールしてから、もう一度実行してください。");
+    std::vector<std::string> rests = trace_test::ReadLogRests(folder.File(L"trace.log"));
+    std::vector<std::string> expected = {
+        trace_test::EntryText("CVelmora_SetupApp::InitInstance"),
+        trace_test::MessageText("SetDefaultDllDirectories fail___(KB2533623 missing)"),
+        trace_test::ExitText("CVelmora_SetupApp::InitInstance")};
+    EXPECT_EQ(rests, expected);
 }
 
 TEST(LazyApi, ShellFolderMatchesTheDirectCall) {

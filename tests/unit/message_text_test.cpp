@@ -168,11 +168,12 @@ TEST(MessageText, DoesNotFollowTheThreadLanguage) {
 // carries it.
 TEST(MessageText, ProgramFileCarriesTheWholeScriptTable) {
     std::map<UINT16, std::wstring> table = resource_script::StringTable();
-    ASSERT_EQ(table.size(), 155u);
+    // The six-column messages, Ostrel's Korean ones, the About entry and the start refusal.
+    ASSERT_EQ(table.size(), 156u);
     ScopedLibrary exe(LoadLibraryExW(VELMORA_DIST_DIR_W L"\\Velmora_Setup.exe", nullptr,
                                      LOAD_LIBRARY_AS_DATAFILE));
     ASSERT_TRUE(exe.IsValid());
-    for (UINT id = 0; id < 512; ++id) {
+    for (UINT id = 0; id < 1024; ++id) {
         auto entry = table.find(static_cast<UINT16>(id));
         EXPECT_EQ(LoadMessageTextFrom(exe.Get(), static_cast<UINT16>(id)),
                   entry == table.end() ? std::wstring() : entry->second)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -212,6 +213,33 @@ TEST(StampTool, RefusesWithoutWritingAndNeverTouchesTheInput) {
                   c.exitCode);
         EXPECT_EQ(GetFileAttributesW(out.c_str()), INVALID_FILE_ATTRIBUTES);
     }
+    // An OUT that stands there and cannot be replaced is left as it was, with nothing beside it.
+    const std::wstring readOnly = folder.File(L"read_only.exe");
+    ASSERT_TRUE(WriteWholeFile(readOnly, "the user's own file"));
+    ASSERT_TRUE(SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::wstring folderOut = folder.File(L"folder.exe");
+    ASSERT_TRUE(CreateDirectoryW(folderOut.c_str(), nullptr));
+    struct StandingCase {
+        const char* what;
+        std::wstring out;
+        DWORD attributes;
+        std::string content;
+    };
+    const StandingCase standing[] = {
+        {"read-only file", readOnly, FILE_ATTRIBUTE_READONLY, "the user's own file"},
+        {"empty folder", folderOut, FILE_ATTRIBUTE_DIRECTORY, ""},
+    };
+    for (const StandingCase& c : standing) {
+        SCOPED_TRACE(c.what);
+        const std::set<std::wstring> before = whole_run::NamesIn(folder.Path());
+        EXPECT_EQ(RunToEnd(tool, Quoted(in) + L" " + Quoted(c.out) + L" files.example.com"), 3);
+        EXPECT_EQ(GetFileAttributesW(c.out.c_str()) & c.attributes, c.attributes);
+        if (c.attributes != FILE_ATTRIBUTE_DIRECTORY) {
+            EXPECT_EQ(ReadWholeFile(c.out), c.content);
+        }
+        EXPECT_EQ(whole_run::NamesIn(folder.Path()), before);
+    }
+    SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(RunToEnd(tool, Quoted(in) + L" " + Quoted(in) + L" files.example.com"), 2);
     EXPECT_EQ(RunToEnd(tool, Quoted(in)), 2);
     EXPECT_EQ(ReadWholeFile(in), original);

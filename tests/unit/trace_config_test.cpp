@@ -1,5 +1,8 @@
 // InitTraceLog as a program sees it: the trace probe is copied under its own name into a
 // scratch directory, given its trace settings in HKCU\Software\Velmora and started there.
+#include <cctype>
+#include <cwchar>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -47,10 +50,30 @@ ChildRun RunInit(const std::wstring& program, HANDLE stdOut = nullptr, DWORD cre
 struct PathCase {
     const char* label;
     const wchar_t* programName;
-    const wchar_t* pathValue;  // relative to the scratch directory; null: not set
-    const wchar_t* nameValue;  // null: not set
-    const wchar_t* expectedLog;
+    const wchar_t* pathValue;    // relative to the scratch directory; null: not set
+    const wchar_t* nameValue;    // null: not set
+    const wchar_t* expectedLog;  // null: no log is created, emptied, written or granted
+    DWORD mode = TraceFile;
+    // A folder of the scratch directory that the user who started the program may only read.
+    const wchar_t* adminOnly = nullptr;
+    // What a file at the log path holds before the run; null: nothing is there.
+    const char* earlier = nullptr;
+    // How the folder is closed to the user: from the start (null), only after the start, before
+    // the first line ("later"), or only to changes of access lists ("nodac").
+    const wchar_t* how = nullptr;
 };
+
+bool Is(const wchar_t* how, const wchar_t* expected) {
+    return how != nullptr && wcscmp(how, expected) == 0;
+}
+
+// Every path below a folder, relative to it.
+std::vector<std::wstring> TreeOf(const std::wstring& root) {
+    std::vector<std::wstring> paths;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+        paths.push_back(entry.path().lexically_relative(root).wstring());
+    return paths;
+}
 
 class InitTraceLogPath : public ::testing::TestWithParam<PathCase> {};
 
@@ -59,18 +82,42 @@ TEST_P(InitTraceLogPath, ChoosesTheLogFile) {
     TempFolder dir(L"velmora_trace");
     std::wstring program = CopyProbe(dir, c.programName);
     TraceSettings settings(c.programName);
-    settings.SetMode(TraceFile);
-    if (c.pathValue != nullptr) {
-        CreateDirectoryW(dir.File(L"custom").c_str(), nullptr);
-        settings.SetText(L".log.path", dir.File(c.pathValue));
-    }
+    settings.SetMode(c.mode);
+    CreateDirectoryW(dir.File(L"custom").c_str(), nullptr);
+    if (c.adminOnly != nullptr) CreateDirectoryW(dir.File(c.adminOnly).c_str(), nullptr);
+    if (c.pathValue != nullptr) settings.SetText(L".log.path", dir.File(c.pathValue));
     if (c.nameValue != nullptr) settings.SetText(L".log.name", c.nameValue);
+    if (c.earlier != nullptr) {
+        ASSERT_TRUE(WriteWholeFile(dir.File(c.pathValue), c.earlier));
+    }
+    std::vector<std::wstring> before = TreeOf(dir.Path());
 
-    ChildRun run = RunInit(program);
+    std::wstring arguments = L"init";
+    if (c.adminOnly != nullptr) arguments += L" \"" + dir.File(c.adminOnly) + L"\"";
+    if (c.how != nullptr) arguments += L" " + std::wstring(c.how);
+    ChildRun run = RunChild(program, arguments);
     ASSERT_TRUE(run.finished);
-    // The log exists once the sink is started, so it gets the Users grant.
-    EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kLocaleUnchanged | kLogGranted),
-              kRanToEnd | kExistedAfterInit | kLogGranted);
+    if (Is(c.how, L"later")) {
+        // Created and granted at the start; every later line proves the file again and fails.
+        EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kLogGranted),
+                  kRanToEnd | kExistedAfterInit | kLogGranted);
+        EXPECT_EQ(ReadWholeFile(dir.File(c.pathValue)), "");
+        return;
+    }
+    if (c.expectedLog == nullptr) {
+        EXPECT_EQ(run.exitCode & (kRanToEnd | kAnythingGranted), kRanToEnd);
+        EXPECT_EQ(TreeOf(dir.Path()), before);
+        if (c.earlier != nullptr) {
+            EXPECT_EQ(ReadWholeFile(dir.File(c.pathValue)), c.earlier);
+        }
+        return;
+    }
+    // The log exists once the sink is started, so it gets the Users grant where its user may
+    // change its access list.
+    const unsigned long granted = Is(c.how, L"nodac") ? 0 : kLogGranted | kAnythingGranted;
+    EXPECT_EQ(run.exitCode & (kRanToEnd | kExistedAfterInit | kLocaleUnchanged | kLogGranted |
+                              kAnythingGranted),
+              kRanToEnd | kExistedAfterInit | granted);
     std::string narrowName(c.programName, c.programName + wcslen(c.programName));
     EXPECT_EQ(RestsOf(ReadLogLines(dir.File(c.expectedLog)), narrowName, run.processId),
               InitLines(narrowName));
@@ -82,13 +129,45 @@ TEST_P(InitTraceLogPath, ChoosesTheLogFile) {
     }
 }
 
+// The log path comes from values any process of the user may write: only a plain file that
+// the user could write, or create, without elevation is written, emptied or opened to Users.
+// Wine cannot make a folder open to administrators only (its one Unix user owns every file),
+// so those rows stand in for the user's limited token through the probe's seam.
 INSTANTIATE_TEST_SUITE_P(
     Rules, InitTraceLogPath,
-    ::testing::Values(PathCase{"default", L"Alpha.exe", nullptr, nullptr, L"Alpha.exe.log"},
-                      PathCase{"name joins the program dir", L"Beta.exe", nullptr,
-                               L"beta_trace.txt", L"beta_trace.txt"},
-                      PathCase{"path wins over name", L"Gamma.exe", L"custom\\gamma.log",
-                               L"ignored.txt", L"custom\\gamma.log"}));
+    ::testing::Values(
+        PathCase{"default", L"Alpha.exe", nullptr, nullptr, L"Alpha.exe.log"},
+        PathCase{"name joins the program dir", L"Beta.exe", nullptr, L"beta_trace.txt",
+                 L"beta_trace.txt"},
+        PathCase{"path wins over name", L"Gamma.exe", L"custom\\gamma.log", L"ignored.txt",
+                 L"custom\\gamma.log"},
+        PathCase{"new file beside the admin-only folder", L"Beside.exe", L"custom\\beside.log",
+                 nullptr, L"custom\\beside.log", TraceFile, L"locked"},
+        PathCase{"admin-only file emptied", L"Locked.exe", L"locked\\system.log", nullptr, nullptr,
+                 TraceFile, L"locked", "system file\n"},
+        PathCase{"admin-only file appended", L"LockedAppend.exe", L"locked\\system.log", nullptr,
+                 nullptr, TraceFileAppend, L"locked", "system file\n"},
+        PathCase{"new file in an admin-only folder", L"Planted.exe", L"locked\\velmora-planted.dll",
+                 nullptr, nullptr, TraceFile, L"locked"},
+        PathCase{"new file in an admin-only folder appended", L"PlantedAppend.exe",
+                 L"locked\\velmora-planted.dll", nullptr, nullptr, TraceFileAppend, L"locked"},
+        PathCase{"folder locked after the start appended", L"LateLock.exe", L"locked\\late.log",
+                 nullptr, L"locked\\late.log", TraceFileAppend, L"locked", nullptr, L"later"},
+        PathCase{"file whose access list the user may not change emptied", L"NoDac.exe",
+                 L"locked\\shared.log", nullptr, L"locked\\shared.log", TraceFile, L"locked",
+                 "earlier run\n", L"nodac"},
+        PathCase{"stream of a new file", L"Stream.exe", L"custom\\host.exe:x", nullptr, nullptr,
+                 TraceFile},
+        PathCase{"stream of a file appended", L"StreamAppend.exe", L"custom\\host.exe:x", nullptr,
+                 nullptr, TraceFileAppend},
+        PathCase{"device name", L"Device.exe", L"custom\\nul.log", nullptr, nullptr, TraceFile},
+        PathCase{"port name appended", L"Port.exe", L"custom\\COM1", nullptr, nullptr,
+                 TraceFileAppend}),
+    [](const auto& info) {
+        std::string name;
+        for (char ch : std::string(info.param.label)) name += isalnum(ch) ? ch : '_';
+        return name;
+    });
 
 TEST(InitTraceLog, CopiesUnderOtherNamesReadTheirOwnValues) {
     TempFolder dir(L"velmora_trace");

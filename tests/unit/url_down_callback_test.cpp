@@ -66,10 +66,12 @@ TEST(URLDownCallBack, WithoutABarEveryReportIsUnanswered) {
 TEST(URLDownCallBack, EverythingButProgressIsNotImplemented) {
     ProgressRecorder progress;
     URLDownCallBack callback(progress.Bar());
-    void* untouched = &callback;
-    EXPECT_EQ(callback.QueryInterface(IID_IUnknown, &untouched), E_NOTIMPL);
-    EXPECT_EQ(callback.QueryInterface(IID_IBindStatusCallback, &untouched), E_NOTIMPL);
-    EXPECT_EQ(untouched, &callback);
+    for (REFIID iid : {IID_IUnknown, IID_IBindStatusCallback}) {
+        void* cleared = &callback;
+        EXPECT_EQ(callback.QueryInterface(iid, &cleared), E_NOINTERFACE);
+        EXPECT_EQ(cleared, nullptr);
+    }
+    EXPECT_EQ(callback.QueryInterface(IID_IUnknown, nullptr), E_POINTER);
     EXPECT_EQ(callback.AddRef(), 0u);
     EXPECT_EQ(callback.Release(), 0u);
     EXPECT_EQ(callback.Release(), 0u);

@@ -529,7 +529,8 @@ std::vector<WholeRun> UserEndRows() {
 }
 
 // Started by hand, outside automatic mode: the installer gets no parameters, the page's
-// buttons and the wizard's state follow the steps.
+// buttons and the wizard's state follow the steps, and a click on Prev the moment the worker
+// starts leaves nothing half done.
 std::vector<WholeRun> ByHandRows() {
     WholeRun everything = Succeeding("ByHandEverythingPublishedhttp", Endpoint::Http);
     WholeRun fiveTimes = InstallerFailing("ByHandInstallerFailsFiveTimeshttp", Endpoint::Http,
@@ -544,7 +545,9 @@ std::vector<WholeRun> ByHandRows() {
     missing.lines = {Line("HttpStatus fail___(404)"), Line(kAgentRun)};
     WholeRun noStartTag =
         BadDescriptor("ByHandDescriptorWithoutStartTaghttp", Endpoint::Http, "<service/>\n");
-    std::vector<WholeRun> rows = {everything, fiveTimes, third, missing, noStartTag};
+    WholeRun prevAtStart = Succeeding("ByHandPrevRightAfterTheWorkerStartshttp", Endpoint::Http);
+    prevAtStart.prevAtWorkerStart = true;
+    std::vector<WholeRun> rows = {everything, fiveTimes, third, missing, noStartTag, prevAtStart};
     for (WholeRun& row : rows) row.road = Road::ByHand;
     return rows;
 }

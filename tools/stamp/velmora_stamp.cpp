@@ -3,6 +3,9 @@
 // nothing is written. A signed IN is refused: the stamp changes signed bytes, so copies are
 // stamped first and signed afterwards.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +13,12 @@
 #include <string>
 #include <system_error>
 #include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "stamp_image.h"
 
@@ -26,19 +35,84 @@ bool ReadImage(const std::filesystem::path& path, std::vector<unsigned char>& im
     return !in.bad();
 }
 
-bool WriteImage(const std::filesystem::path& path, const std::vector<unsigned char>& image) {
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        if (out) {
-            out.write(reinterpret_cast<const char*>(image.data()),
-                      static_cast<std::streamsize>(image.size()));
-            out.close();
-            if (out) return true;
+// A file of this name did not exist and is now this run's own, or null. Exclusive creation
+// keeps the tool from ever truncating a file that happens to carry the name.
+std::FILE* CreateNewFile(const std::filesystem::path& path) {
+#ifdef _WIN32
+    int descriptor =
+        _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    return descriptor < 0 ? nullptr : _fdopen(descriptor, "wb");
+#else
+    int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    return descriptor < 0 ? nullptr : fdopen(descriptor, "wb");
+#endif
+}
+
+enum class NewFile { NameTaken, NotCreated, Incomplete, Written };
+
+NewFile WriteNewFile(const std::filesystem::path& path, const std::vector<unsigned char>& image) {
+    std::FILE* out = CreateNewFile(path);
+    if (out == nullptr) return errno == EEXIST ? NewFile::NameTaken : NewFile::NotCreated;
+    bool written = std::fwrite(image.data(), 1, image.size(), out) == image.size();
+    bool closed = std::fclose(out) == 0;
+    return written && closed ? NewFile::Written : NewFile::Incomplete;
+}
+
+// Why an OUT that stands there cannot be replaced, or null when it can: only a regular file
+// that this user may write is ever replaced, and only once the new copy is whole.
+const char* WhyOutCannotBeReplaced(const std::filesystem::path& path) {
+    std::error_code error;
+    std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) return nullptr;
+    if (error || status.type() != std::filesystem::file_type::regular) return "not a regular file";
+    using std::filesystem::perms;
+    const perms anyWrite = perms::owner_write | perms::group_write | perms::others_write;
+    if ((status.permissions() & anyWrite) == perms::none) return "read-only";
+    // Opening for appending writes nothing, but fails where writing would.
+    std::ofstream probe(path, std::ios::binary | std::ios::app);
+    return probe ? nullptr : "not writable";
+}
+
+// The new copy, complete, under a name of its own beside OUT; empty with why set otherwise.
+std::filesystem::path WriteBeside(const std::filesystem::path& path,
+                                  const std::vector<unsigned char>& image, const char*& why) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::filesystem::path candidate = path;
+        candidate += ".stamping" + std::to_string(attempt);
+        switch (WriteNewFile(candidate, image)) {
+            case NewFile::Written:
+                return candidate;
+            case NewFile::NameTaken:
+                continue;
+            case NewFile::Incomplete: {
+                std::error_code ignored;
+                std::filesystem::remove(candidate, ignored);
+                why = "cannot write the new copy beside it";
+                return {};
+            }
+            case NewFile::NotCreated:
+                why = "cannot create a new file beside it";
+                return {};
         }
     }
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-    return false;
+    why = "no free name for the new copy beside it";
+    return {};
+}
+
+// Puts the new copy in OUT's place in one step, so that OUT is either the whole stamped copy or
+// what stood there before. The only file ever removed is this run's own new one, on failure.
+const char* WriteImage(const std::filesystem::path& path, const std::vector<unsigned char>& image) {
+    if (const char* why = WhyOutCannotBeReplaced(path)) return why;
+    const char* why = nullptr;
+    std::filesystem::path partial = WriteBeside(path, image, why);
+    if (partial.empty()) return why;
+    std::error_code error;
+    std::filesystem::file_status out = std::filesystem::status(path, error);
+    if (!error) std::filesystem::permissions(partial, out.permissions(), error);
+    std::filesystem::rename(partial, path, error);
+    if (!error) return nullptr;
+    std::filesystem::remove(partial, error);
+    return "cannot put the new copy in its place";
 }
 
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
@@ -75,8 +149,9 @@ int main(int argc, char** argv) {
                      velmora_stamp::DescribeStampResult(result));
         return kExitRefused;
     }
-    if (!WriteImage(outPath, image)) {
-        std::fprintf(stderr, "velmora-stamp: cannot write %s\n", argv[2]);
+    if (const char* why = WriteImage(outPath, image)) {
+        std::fprintf(stderr, "velmora-stamp: cannot write %s: %s; it is left as it was\n", argv[2],
+                     why);
         return kExitIo;
     }
     std::printf("velmora-stamp: %s -> %s with address %s\n", argv[1], argv[2], address.c_str());

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+// Opens or creates, for writing, a plain file whose path the user who started the program
+// chose (through values that any of that user's processes may write): only where that user
+// could open or create it without elevation, so that the elevated program never creates,
+// empties, writes or grants a file in a place open to administrators only.
+//
+// An existing file opens, without being followed if it is a link, when it is a plain file
+// (IsPlainFileHandle) that the user may write, and with extraAccess only when the user holds that
+// too; it is emptied when asked, after both proofs. A missing file is created inside the folder
+// that the user may add files to, through the open handle of that folder, so the folder proved is
+// the one written in. The path must be a plain file path (IsPlainFilePath): no stream, no device.
+// Null when any of this fails. Without a split token every check of the user's rights passes.
+HANDLE OpenPlainFileForWritingAsStartingUser(const std::wstring& path, DWORD extraAccess,
+                                             bool empty);

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <windows.h>
+
+// For the tests only. Wine gives every process the same Unix user, who owns every file, so the
+// limited token linked to Wine's elevated one may do everything the elevated one may; a
+// folder open only to administrators cannot be made there. A test stands in for the answer
+// that the limited token would give.
+using StartingUserAccessCall = bool (*)(HANDLE object, DWORD access);
+
+// Puts call in place of the check against the limited token and gives back the call it
+// replaced.
+StartingUserAccessCall ReplaceStartingUserAccessForTesting(StartingUserAccessCall call);
