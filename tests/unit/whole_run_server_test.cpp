@@ -344,8 +344,8 @@ std::vector<WholeRun> StallRows() {
     }
 
     WholeRun shipped = DescriptorStall("DescriptorStallShippedPeriodhttp", Endpoint::Http,
-                                       kQuietPeriodMs, kLongStall);
-    shipped.runLimitMs = kQuietPeriodMs + kRunTimeoutMs;
+                                       kShippedQuietPeriodMs, kLongStall);
+    shipped.runLimitMs = kShippedQuietPeriodMs + kRunTimeoutMs;
     rows.push_back(shipped);
     return rows;
 }
