@@ -6,10 +6,27 @@
 #include "install/https_download.h"
 #include "install/install_display.h"
 #include "install/install_steps.h"
+#include "install/quiet_period.h"
+#include "install/stall_watch.h"
 #include "install/url_down_callback.h"
 #include "install/web_file_size.h"
 #include "log/trace_log.h"
 #include "sys/lazy_api.h"
+
+namespace {
+
+// The platform's download, ended by the watch when nothing is reported for the quiet period;
+// an ended download leaves no file, as the platform copies it into place only once whole.
+HRESULT MonikerDownload(FuncTrace& scope, const std::wstring& url, const std::wstring& localPath,
+                        URLDownCallBack& callback) {
+    StallWatch watch(callback);
+    HRESULT hr = LazyApi::URLDownloadToFileW(nullptr, url.c_str(), localPath.c_str(), 0, &callback);
+    if (!watch.TimedOut()) return hr;
+    TraceTimedOut(scope);
+    return kDownloadTimedOut;
+}
+
+}  // namespace
 
 HRESULT FetchPublishedFile(FuncTrace& scope, const std::wstring& url, const std::wstring& localPath,
                            int https, URLDownCallBack* callback, InstallDisplay& display) {
@@ -20,12 +37,15 @@ HRESULT FetchPublishedFile(FuncTrace& scope, const std::wstring& url, const std:
     display.SetProgressRange(size);
     if (https == 1) return URLDownloadToFileOnHttps(url.c_str(), localPath.c_str(), callback);
 
-    if (callback != nullptr) callback->ForgetAnnouncedLength();
-    HRESULT hr = LazyApi::URLDownloadToFileW(nullptr, url.c_str(), localPath.c_str(), 0, callback);
+    // The watch needs a callback to see the download move, with a bar or without.
+    URLDownCallBack ownCallback;
+    URLDownCallBack& watched = callback != nullptr ? *callback : ownCallback;
+    watched.ForgetAnnouncedLength();
+    HRESULT hr = MonikerDownload(scope, url, localPath, watched);
     // The moniker download reports a body cut short as finished; its own answer's length,
     // which the callback saw, tells.
-    if (hr >= 0 && callback != nullptr) {
-        unsigned long long announced = callback->AnnouncedLength();
+    if (hr >= 0) {
+        unsigned long long announced = watched.AnnouncedLength();
         unsigned long long onDisk = FileSizeOnDisk(localPath);
         if (onDisk < announced) {
             TraceMsg(scope, "Download incomplete___(%I64u of %I64u)", onDisk, announced);

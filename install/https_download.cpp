@@ -7,6 +7,7 @@
 
 #include "install/http_headers.h"
 #include "install/internet_session.h"
+#include "install/quiet_period.h"
 #include "install/url_down_callback.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
@@ -28,6 +29,15 @@ HRESULT TraceFailure(FuncTrace& scope, const char* format, DWORD code) {
     return FailureFromCode(code);
 }
 
+// A request or read that failed with the platform's error; one that waited out the quiet
+// period before it failed is a stall, traced as such first.
+HRESULT TraceInternetFailure(FuncTrace& scope, const QuietClock& clock, DWORD error) {
+    if (!clock.WaitedOut()) return TraceFailure(scope, "Exception: %d", error);
+    TraceTimedOut(scope);
+    TraceFailure(scope, "Exception: %d", error);
+    return kDownloadTimedOut;
+}
+
 // An answer of 400 or above carries an error page, never the file.
 bool IsFailedStatus(HINTERNET request, DWORD& status) {
     DWORD size = sizeof(status);
@@ -44,7 +54,8 @@ bool QueryAnnouncedLength(HINTERNET request, unsigned long long& length) {
 }
 
 // Created anew for writing only and shared with nobody; paths of MAX_PATH or more characters
-// are refused.
+// are refused. It may be deleted through its handle, so that a download that stalled takes its
+// partial file with it.
 HANDLE CreateLocalFile(const wchar_t* localPath) {
     DWORD length = GetFullPathNameW(localPath, 0, nullptr, nullptr);
     if (length == 0) return INVALID_HANDLE_VALUE;
@@ -55,8 +66,15 @@ HANDLE CreateLocalFile(const wchar_t* localPath) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return INVALID_HANDLE_VALUE;
     }
-    return CreateFileW(fullPath.data(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    return CreateFileW(fullPath.data(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The file goes when its handle is closed; nobody else holds it open.
+void DeleteOnClose(HANDLE file) {
+    FILE_DISPOSITION_INFO disposition = {};
+    disposition.DeleteFile = TRUE;
+    SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition));
 }
 
 // Copies the response body into the file block by block; total counts the bytes written.
@@ -65,8 +83,13 @@ HRESULT CopyBody(FuncTrace& scope, HINTERNET request, HANDLE file, URLDownCallBa
     std::vector<char> block(kTransferBlock, 0);
     for (;;) {
         DWORD read = 0;
-        if (!LazyApi::InternetReadFile(request, block.data(), kTransferBlock, &read))
-            return TraceFailure(scope, "Exception: %d", GetLastError());
+        QuietClock clock;
+        if (!LazyApi::InternetReadFile(request, block.data(), kTransferBlock, &read)) {
+            HRESULT failure = TraceInternetFailure(scope, clock, GetLastError());
+            // A stalled download leaves nothing behind.
+            if (failure == kDownloadTimedOut) DeleteOnClose(file);
+            return failure;
+        }
         if (read == 0) return S_OK;
         DWORD written = 0;
         if (!WriteFile(file, block.data(), read, &written, nullptr) || written != read)
@@ -92,23 +115,25 @@ HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
         TraceMsg(scope, "OpenURL fail_");
         return kDownloadNoRequest;
     }
-    ScopedInternetHandle request(LazyApi::InternetOpenUrlW(session.Get(), url, nullptr, 0,
-                                                           kOpenFlagsHttps, kInternetContext));
-    if (!request) return TraceFailure(scope, "Exception: %d", GetLastError());
+    HttpGetRequest sent;
+    QuietClock clock;
+    if (!SendGetRequest(session.Get(), url, kOpenFlagsHttps, sent))
+        return TraceInternetFailure(scope, clock, GetLastError());
+    HINTERNET request = sent.request.Get();
 
     // Checked before the local file exists, so that an error page never replaces a file.
     DWORD status = 0;
-    if (IsFailedStatus(request.Get(), status))
+    if (IsFailedStatus(request, status))
         return TraceFailure(scope, "HttpStatus fail___(%d)", status);
     unsigned long long announced = 0;
-    bool hasLength = QueryAnnouncedLength(request.Get(), announced);
+    bool hasLength = QueryAnnouncedLength(request, announced);
 
     ScopedKernelHandle file(CreateLocalFile(localPath));
     if (!file) return TraceFailure(scope, "localFile.Open fail___(lastErr: %d)", GetLastError());
     TraceMsg(scope, "Local file open success.");
 
     unsigned long long total = 0;
-    HRESULT result = CopyBody(scope, request.Get(), file.Get(), callback, total);
+    HRESULT result = CopyBody(scope, request, file.Get(), callback, total);
     if (FAILED(result)) return result;
     // A write the system could only fail once the file is closed (a full network share, a
     // quota) shows in the close; no sync of the whole file is needed for that.

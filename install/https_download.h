@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wininet.h>
 
 class URLDownCallBack;
 
@@ -8,6 +9,8 @@ class URLDownCallBack;
 constexpr HRESULT kDownloadNoRequest = static_cast<HRESULT>(0x80000961u);
 // Result of a body that ended before the length its response announced.
 constexpr HRESULT kDownloadIncomplete = static_cast<HRESULT>(0x80000000u | ERROR_HANDLE_EOF);
+// Result of a download that received nothing for the quiet period, by either engine.
+constexpr HRESULT kDownloadTimedOut = static_cast<HRESULT>(0x80000000u | ERROR_INTERNET_TIMEOUT);
 
 // Downloads url into localPath through WinINet, the https engine of the installation steps;
 // takes what URLDownloadToFileW takes and reports progress to the same callback (which may be

@@ -1,14 +1,77 @@
 #include "install/internet_session.h"
 
 #include <cwchar>
+#include <initializer_list>
 
+#include "install/quiet_period.h"
 #include "sys/lazy_api.h"
 #include "sys/module_info.h"
 #include "sys/path_text.h"
 
+namespace {
+
+struct HttpUrlParts {
+    bool secure = false;
+    std::wstring host;
+    INTERNET_PORT port = 0;
+    std::wstring object;  // path and query
+};
+
+std::wstring Part(const wchar_t* text, DWORD length) {
+    return text != nullptr ? std::wstring(text, length) : std::wstring();
+}
+
+bool CrackHttpUrl(const wchar_t* url, HttpUrlParts& parts) {
+    URL_COMPONENTSW components = {};
+    components.dwStructSize = sizeof(components);
+    // Non-zero lengths without buffers ask for pointers into url.
+    components.dwHostNameLength = 1;
+    components.dwUrlPathLength = 1;
+    components.dwExtraInfoLength = 1;
+    if (!LazyApi::InternetCrackUrlW(url, 0, 0, &components)) return false;
+    if (components.nScheme != INTERNET_SCHEME_HTTP && components.nScheme != INTERNET_SCHEME_HTTPS) {
+        SetLastError(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
+        return false;
+    }
+    parts.secure = components.nScheme == INTERNET_SCHEME_HTTPS;
+    parts.host = Part(components.lpszHostName, components.dwHostNameLength);
+    parts.port = components.nPort;
+    parts.object = Part(components.lpszUrlPath, components.dwUrlPathLength) +
+                   Part(components.lpszExtraInfo, components.dwExtraInfoLength);
+    return true;
+}
+
+// The platform's own limits differ between Windows versions and Wine, and some never end.
+// Wine takes them from the request handle only, Windows from every handle: set there, before
+// the request is sent, they bound the connection, the headers and every read of the body.
+void BoundWaits(HINTERNET request) {
+    DWORD periodMs = QuietPeriodMs();
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT})
+        LazyApi::InternetSetOptionW(request, option, &periodMs, sizeof(periodMs));
+}
+
+}  // namespace
+
 HINTERNET OpenInternetSession() {
     std::wstring agent = NameWithoutExtension(GetModuleName());
     return LazyApi::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+}
+
+bool SendGetRequest(HINTERNET session, const wchar_t* url, DWORD openFlags, HttpGetRequest& sent) {
+    HttpUrlParts parts;
+    if (!CrackHttpUrl(url, parts)) return false;
+    sent.connection.Reset(LazyApi::InternetConnectW(session, parts.host.c_str(), parts.port,
+                                                    nullptr, nullptr, INTERNET_SERVICE_HTTP, 0,
+                                                    kInternetContext));
+    if (!sent.connection) return false;
+    DWORD flags = openFlags | (parts.secure ? INTERNET_FLAG_SECURE : 0);
+    sent.request.Reset(LazyApi::HttpOpenRequestW(sent.connection.Get(), L"GET",
+                                                 parts.object.c_str(), nullptr, nullptr, nullptr,
+                                                 flags, kInternetContext));
+    if (!sent.request) return false;
+    BoundWaits(sent.request.Get());
+    return LazyApi::HttpSendRequestW(sent.request.Get(), nullptr, 0, nullptr, 0) != FALSE;
 }
 
 bool OpensNoHttpRequest(const wchar_t* url) {

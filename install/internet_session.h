@@ -8,7 +8,8 @@
 #include "sys/scoped_handle.h"
 
 // What the size query and the direct download share: one session per call, opened the same
-// way, and one way to turn a platform error into a failure result.
+// way, one way to send a GET whose every wait is bounded, and one way to turn a platform error
+// into a failure result.
 
 struct InternetHandleTraits {
     using Handle = HINTERNET;
@@ -27,6 +28,17 @@ constexpr DWORD_PTR kInternetContext = 1;
 // A session with the system's proxy settings, synchronous; its User-Agent is the running
 // program's file name without its extension.
 HINTERNET OpenInternetSession();
+
+// A GET request and the connection it was sent on; the request is closed first.
+struct HttpGetRequest {
+    ScopedInternetHandle connection;
+    ScopedInternetHandle request;
+};
+
+// Sends a GET of an http or https url on session with openFlags. Connecting, sending and every
+// wait for the answer end after the quiet period (quiet_period.h), also for the body read from
+// the request later. False with the platform's last error when no answer came.
+bool SendGetRequest(HINTERNET session, const wchar_t* url, DWORD openFlags, HttpGetRequest& sent);
 
 // True for the URLs whose open yields something other than an HTTP request (ftp, gopher, a
 // local file); false for http, https and everything the platform does not know.

@@ -14,7 +14,31 @@ STDMETHODIMP_(ULONG) URLDownCallBack::AddRef() { return 0; }
 
 STDMETHODIMP_(ULONG) URLDownCallBack::Release() { return 0; }
 
-STDMETHODIMP URLDownCallBack::OnStartBinding(DWORD, IBinding*) { return E_NOTIMPL; }
+URLDownCallBack::~URLDownCallBack() { ReleaseBinding(); }
+
+unsigned long long URLDownCallBack::MsSinceLastReport() const {
+    return GetTickCount64() - m_lastReportTick.load();
+}
+
+void URLDownCallBack::RestartQuietClock() { m_lastReportTick = GetTickCount64(); }
+
+bool URLDownCallBack::AbortBinding() {
+    return m_binding != nullptr && SUCCEEDED(m_binding->Abort());
+}
+
+void URLDownCallBack::ReleaseBinding() {
+    if (m_binding != nullptr) m_binding->Release();
+    m_binding = nullptr;
+}
+
+// The answer stays what the platform always got; the binding is kept until it stops.
+STDMETHODIMP URLDownCallBack::OnStartBinding(DWORD, IBinding* pib) {
+    ReleaseBinding();
+    if (pib != nullptr) pib->AddRef();
+    m_binding = pib;
+    RestartQuietClock();
+    return E_NOTIMPL;
+}
 
 STDMETHODIMP URLDownCallBack::GetPriority(LONG*) { return E_NOTIMPL; }
 
@@ -22,6 +46,8 @@ STDMETHODIMP URLDownCallBack::OnLowResource(DWORD) { return E_NOTIMPL; }
 
 STDMETHODIMP URLDownCallBack::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode,
                                          LPCWSTR) {
+    // Every report, also of connecting or of a redirection, shows that the download moves.
+    RestartQuietClock();
     if (ulStatusCode != BINDSTATUS_BEGINDOWNLOADDATA &&
         ulStatusCode != BINDSTATUS_DOWNLOADINGDATA && ulStatusCode != BINDSTATUS_ENDDOWNLOADDATA)
         return E_NOTIMPL;
@@ -35,7 +61,10 @@ STDMETHODIMP URLDownCallBack::OnProgress(ULONG ulProgress, ULONG ulProgressMax, 
     return S_OK;
 }
 
-STDMETHODIMP URLDownCallBack::OnStopBinding(HRESULT, LPCWSTR) { return E_NOTIMPL; }
+STDMETHODIMP URLDownCallBack::OnStopBinding(HRESULT, LPCWSTR) {
+    ReleaseBinding();
+    return E_NOTIMPL;
+}
 
 STDMETHODIMP URLDownCallBack::GetBindInfo(DWORD*, BINDINFO*) { return E_NOTIMPL; }
 

@@ -2,10 +2,12 @@
 
 #include <windows.h>
 #include <urlmon.h>
+#include <atomic>
 
 // The progress callback of both download engines: it answers only progress reports and turns
-// them into positions of a progress bar. It counts no references and owns nothing; the bar
-// belongs to the page, the object to the step that made it.
+// them into positions of a progress bar. It counts no references of its own; the bar belongs
+// to the page, the object to the step that made it. While a moniker download runs it holds
+// that download's binding, so that a download that stalled can be ended.
 class URLDownCallBack : public IBindStatusCallback {
   public:
     explicit URLDownCallBack(HWND progressCtrl = nullptr) : m_pProgressCtrl(progressCtrl) {}
@@ -14,6 +16,13 @@ class URLDownCallBack : public IBindStatusCallback {
     // (0 while none did): what a moniker download is checked against once it has finished.
     ULONG AnnouncedLength() const { return m_announcedLength; }
     void ForgetAnnouncedLength() { m_announcedLength = 0; }
+
+    // How long ago the last report of any kind came (or the clock was restarted); read by the
+    // watch of a stalled download on its own thread.
+    unsigned long long MsSinceLastReport() const;
+    void RestartQuietClock();
+    // Ends the running moniker download; on the thread that runs it. False when none runs.
+    bool AbortBinding();
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppvObject) override;
     STDMETHODIMP_(ULONG) AddRef() override;
@@ -30,11 +39,15 @@ class URLDownCallBack : public IBindStatusCallback {
                                  STGMEDIUM* pstgmed) override;
     STDMETHODIMP OnObjectAvailable(REFIID riid, IUnknown* punk) override;
 
-    virtual ~URLDownCallBack() = default;
+    virtual ~URLDownCallBack();
 
     // The progress bar's window; null leaves every report unanswered.
     HWND m_pProgressCtrl;
 
   private:
+    void ReleaseBinding();
+
     ULONG m_announcedLength = 0;
+    std::atomic<unsigned long long> m_lastReportTick{GetTickCount64()};
+    IBinding* m_binding = nullptr;
 };

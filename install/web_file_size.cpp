@@ -4,6 +4,7 @@
 
 #include "install/http_headers.h"
 #include "install/internet_session.h"
+#include "install/quiet_period.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
 #include "sys/lazy_api.h"
@@ -33,19 +34,21 @@ int GetWebFileSize(const wchar_t* url, int https) {
         return -1;
     }
     // Only the headers are wanted: closing the request without reading drops the body.
-    ScopedInternetHandle request(
-        LazyApi::InternetOpenUrlW(session.Get(), url, nullptr, 0, openFlag, kInternetContext));
-    if (!request) {
-        TraceMsg(scope, "Exception: %d", static_cast<int>(GetLastError()));
+    HttpGetRequest sent;
+    QuietClock clock;
+    if (!SendGetRequest(session.Get(), url, openFlag, sent)) {
+        DWORD error = GetLastError();
+        if (clock.WaitedOut()) TraceTimedOut(scope);
+        TraceMsg(scope, "Exception: %d", static_cast<int>(error));
         return -1;
     }
 
     std::wstring lengthText;
-    if (!QueryHeaderText(request.Get(), HTTP_QUERY_CONTENT_LENGTH, lengthText)) {
+    if (!QueryHeaderText(sent.request.Get(), HTTP_QUERY_CONTENT_LENGTH, lengthText)) {
         TraceMsg(scope, "HttpFile QueryInfo fail___(LaseErr:%d)", static_cast<int>(GetLastError()));
         return -1;
     }
-    request.Close();
+    sent.request.Close();
     int size = ParseContentLength(lengthText);
     TraceMsg(scope, "ServerFileSize: %d", size);
     return size;

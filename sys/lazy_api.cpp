@@ -155,12 +155,43 @@ HINTERNET InternetOpenW(LPCWSTR agent, DWORD accessType, LPCWSTR proxy, LPCWSTR 
     return function(agent, accessType, proxy, proxyBypass, flags);
 }
 
-HINTERNET InternetOpenUrlW(HINTERNET session, LPCWSTR url, LPCWSTR headers, DWORD headersLength,
-                           DWORD flags, DWORD_PTR context) {
+BOOL InternetCrackUrlW(LPCWSTR url, DWORD length, DWORD flags, LPURL_COMPONENTSW components) {
     static const auto function =
-        Resolve<decltype(&::InternetOpenUrlW)>(WinInet(), "InternetOpenUrlW");
+        Resolve<decltype(&::InternetCrackUrlW)>(WinInet(), "InternetCrackUrlW");
+    if (function == nullptr) return FailBool();
+    return function(url, length, flags, components);
+}
+
+HINTERNET InternetConnectW(HINTERNET session, LPCWSTR serverName, INTERNET_PORT serverPort,
+                           LPCWSTR userName, LPCWSTR password, DWORD service, DWORD flags,
+                           DWORD_PTR context) {
+    static const auto function =
+        Resolve<decltype(&::InternetConnectW)>(WinInet(), "InternetConnectW");
     if (function == nullptr) return FailHandle();
-    return function(session, url, headers, headersLength, flags, context);
+    return function(session, serverName, serverPort, userName, password, service, flags, context);
+}
+
+HINTERNET HttpOpenRequestW(HINTERNET connection, LPCWSTR verb, LPCWSTR objectName, LPCWSTR version,
+                           LPCWSTR referrer, LPCWSTR* acceptTypes, DWORD flags, DWORD_PTR context) {
+    static const auto function =
+        Resolve<decltype(&::HttpOpenRequestW)>(WinInet(), "HttpOpenRequestW");
+    if (function == nullptr) return FailHandle();
+    return function(connection, verb, objectName, version, referrer, acceptTypes, flags, context);
+}
+
+BOOL HttpSendRequestW(HINTERNET request, LPCWSTR headers, DWORD headersLength, LPVOID optional,
+                      DWORD optionalLength) {
+    static const auto function =
+        Resolve<decltype(&::HttpSendRequestW)>(WinInet(), "HttpSendRequestW");
+    if (function == nullptr) return FailBool();
+    return function(request, headers, headersLength, optional, optionalLength);
+}
+
+BOOL InternetSetOptionW(HINTERNET handle, DWORD option, LPVOID buffer, DWORD bufferLength) {
+    static const auto function =
+        Resolve<decltype(&::InternetSetOptionW)>(WinInet(), "InternetSetOptionW");
+    if (function == nullptr) return FailBool();
+    return function(handle, option, buffer, bufferLength);
 }
 
 BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD toRead, LPDWORD read) {

@@ -15,7 +15,9 @@ A path that starts with /_fault/<faults>/ serves the rest of the path misbehavin
   cut=N       announce the whole length, send N bytes, then close cleanly (no TLS close_notify);
               with chunked, the answer ends without its final chunk
   reset=N     announce the whole length, send N bytes, then reset the connection
-  slow=MS     pause MS milliseconds before each 8 KiB piece of the body
+  slow=MS     pause MS milliseconds before each 8 KiB piece of the body: with a pause longer
+              than the client waits, the headers and then silence
+  piece=N     with slow, pieces of N bytes instead
   close       end the connection after the answer (no keep-alive for the next request)
 
 The programs under test ask for fixed paths, so a published file can also carry its faults
@@ -160,7 +162,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def send_body(self, f, limit, faults):
         delay = faults.get("slow", 0) / 1000.0
         # Small pieces only where their pace matters.
-        piece_size = PIECE if delay else LARGE_PIECE
+        piece_size = max(1, faults.get("piece", PIECE)) if delay else LARGE_PIECE
         left = limit
         while left > 0:
             if delay:

@@ -5,11 +5,11 @@
 
 #include "ui/message_text.h"
 #include "ui/preset_split.h"
+#include "install/reachability_probe.h"
 #include "install/server_urls.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
 #include "res/resource.h"
-#include "sys/lazy_api.h"
 #include "sys/module_info.h"
 #include "sys/path_text.h"
 #include "ui/about_dlg.h"
@@ -235,7 +235,7 @@ void CVelmora_SetupDlg::OnBnClickedNext() {
 
     std::wstring url = ConnectionURL(host, port, m_bHttps);
     TraceMsg(scope, "ConnectionURL: %S", url.c_str());
-    if (LazyApi::InternetCheckConnectionW(url.c_str(), FLAG_ICC_FORCE_CONNECTION, 0)) {
+    if (ServiceAnswers(scope, url)) {
         OpenDownloadPage(host, port);
         return;
     }

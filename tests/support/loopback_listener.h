@@ -4,16 +4,19 @@
 #include <ws2tcpip.h>
 #include <atomic>
 #include <thread>
+#include <vector>
 
 // A TCP service on 127.0.0.1 on a free port. Without a responder it only listens, which is
 // all a forced connection check needs; with one it answers every request with an empty
 // "404 Not Found" and closes, so downloads fail at once (or after answerDelayMs, to keep an
 // installation running for a while); or it takes one connection (a connection check) and then
-// closes its port, so that every later request is refused. The accept loop ends with the
-// object, after at most kMaxConnections connections, and a lone accept after kAcceptWaitMs.
+// closes its port, so that every later request is refused; or it fills its queue of waiting
+// connections itself and accepts none, so that a further connection attempt goes unanswered
+// until the object ends. The accept loop ends with the object, after at most kMaxConnections
+// connections, and a lone accept after kAcceptWaitMs.
 class LoopbackListener {
   public:
-    enum Mode { ListenOnly, AnswerNotFound, GoneAfterFirst };
+    enum Mode { ListenOnly, AnswerNotFound, GoneAfterFirst, QueueFull };
 
     explicit LoopbackListener(Mode mode = ListenOnly, DWORD answerDelayMs = 0)
         : m_answerDelayMs(answerDelayMs) {
@@ -24,11 +27,12 @@ class LoopbackListener {
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        listen(listening, 16);
+        listen(listening, mode == QueueFull ? 1 : 16);
         int length = sizeof(address);
         getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length);
         m_port = ntohs(address.sin_port);
         m_socket = listening;
+        if (mode == QueueFull) FillQueue(address);
         if (mode == AnswerNotFound) m_responder = std::thread([this] { AnswerRequests(); });
         if (mode == GoneAfterFirst) m_responder = std::thread([this] { AcceptOneThenClose(); });
     }
@@ -37,6 +41,7 @@ class LoopbackListener {
         m_stop = true;
         CloseListening();
         if (m_responder.joinable()) m_responder.join();
+        for (SOCKET waiting : m_queued) closesocket(waiting);
         WSACleanup();
     }
 
@@ -55,6 +60,7 @@ class LoopbackListener {
   private:
     static constexpr int kMaxConnections = 200;
     static constexpr long kAcceptWaitMs = 30000;
+    static constexpr int kQueueFillers = 4;
 
     void AnswerRequests() {
         while (!m_stop && m_connections < kMaxConnections) {
@@ -93,6 +99,18 @@ class LoopbackListener {
         CloseListening();
     }
 
+    // Connections nobody accepts, more than the queue holds; they wait without blocking.
+    void FillQueue(const sockaddr_in& address) {
+        for (int i = 0; i < kQueueFillers; ++i) {
+            SOCKET waiting = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+            u_long nonBlocking = 1;
+            ioctlsocket(waiting, FIONBIO, &nonBlocking);
+            connect(waiting, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+            m_queued.push_back(waiting);
+        }
+        Sleep(200);
+    }
+
     void CloseListening() {
         SOCKET listening = m_socket.exchange(INVALID_SOCKET);
         if (listening != INVALID_SOCKET) closesocket(listening);
@@ -104,4 +122,5 @@ class LoopbackListener {
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_connections{0};
     std::thread m_responder;
+    std::vector<SOCKET> m_queued;
 };

@@ -24,6 +24,8 @@
 #include <vector>
 
 #include "app/exit_code.h"
+#include "install/quiet_period.h"
+#include "install/quiet_period_test_hook.h"
 #include "log/trace_sink.h"
 #include "res/resource.h"
 #include "sys/scoped_handle.h"
@@ -54,6 +56,16 @@ const char kStartScope[] = "CVelmora_SetupApp::InitInstance";
 // Lines longer than this are only ever compared by their start.
 constexpr size_t kLongLine = 4096;
 constexpr DWORD kRunTimeoutMs = 60000;
+// How much later than the quiet period a stalled request may be given up.
+constexpr long long kStallMarginMs = 5000;
+// The quiet period the program ships with, as the README states it: written out here, not taken
+// from the program, so that a program waiting any other period fails its row.
+constexpr unsigned long kShippedQuietPeriodMs = 60000;
+
+// The line of a request that received nothing for the quiet period.
+inline std::string TimedOutLine(unsigned long periodMs) {
+    return "Request timed out___(nothing received for " + std::to_string(periodMs) + " ms)";
+}
 
 inline std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
@@ -206,6 +218,10 @@ struct WholeRun {
     std::set<std::wstring> programFilesLeftovers;
     std::set<std::wstring> tempNew;
     std::set<std::wstring> tempLeftovers;
+    // The quiet period of the worker started by hand, shortened so that a stall takes seconds;
+    // 0 leaves the program's own. A copy of the program always waits its own.
+    unsigned long quietPeriodMs = 0;
+    DWORD runLimitMs = kRunTimeoutMs;
 };
 
 inline void PrintTo(const WholeRun& row, std::ostream* out) { *out << row.name; }
@@ -426,12 +442,14 @@ class WholeRunner {
         std::set<std::wstring> windowsBefore = NamesIn(WindowsDir());
         long exitCode = -1;
         std::vector<std::string> lines;
+        std::vector<std::string> rawLines;
         if (m_row.road == Road::ByHand) {
-            WorkByHand(exitCode, lines);
+            WorkByHand(exitCode, lines, rawLines);
         } else {
             RunCopy(exitCode);
             m_run.trace.reset();
             if (m_run.traced) lines = LogBodies(m_run.logPath);
+            if (m_run.traced) rawLines = trace_test::ReadLogLines(m_run.logPath);
         }
         if (::testing::Test::HasFatalFailure()) return;
         EXPECT_EQ(exitCode, ExpectedExitCode(m_row));
@@ -441,6 +459,7 @@ class WholeRunner {
 
         CheckFaultsServed();
         if (m_run.traced) CheckLines(lines);
+        CheckStallTimes(rawLines);
         CheckPrograms();
         CheckRegistry();
         CheckFiles(programFilesBefore, tempBefore, windowsBefore);
@@ -516,9 +535,9 @@ class WholeRunner {
         ChildProcess setup;
         ASSERT_TRUE(setup.Start(m_run.program, L""));
         if (m_row.road == Road::Unattended) {
-            exitCode = setup.WaitForExit(kRunTimeoutMs);
+            exitCode = setup.WaitForExit(m_row.runLimitMs);
             ASSERT_NE(exitCode, -1)
-                << "hang: the program did not end within " << kRunTimeoutMs << " ms";
+                << "hang: the program did not end within " << m_row.runLimitMs << " ms";
             return;
         }
         if (m_row.endpoint == Endpoint::Unreachable) {
@@ -538,8 +557,10 @@ class WholeRunner {
 
     // The download page for the local server, outside automatic mode; its worker runs both
     // steps, and the page's buttons and the wizard's state tell when it is done.
-    void WorkByHand(long& exitCode, std::vector<std::string>& lines) {
+    void WorkByHand(long& exitCode, std::vector<std::string>& lines,
+                    std::vector<std::string>& rawLines) {
         TheWizardState().m_nSetupOutcome = SetupNotStarted;
+        QuietPeriodForRow quiet(m_row.quietPeriodMs);
         TraceCapture trace;
         RecordingParent parent;
         VLDownloadDlg page;
@@ -564,6 +585,47 @@ class WholeRunner {
         EXPECT_EQ(parent.codes, std::vector<UINT>()) << "the page was left while it worked";
         exitCode = SetupExitCode(TheWizardState().m_nSetupOutcome);
         lines = trace.Lines();
+        rawLines = trace_test::ReadLogLines(trace.Path());
+    }
+
+    // The row's quiet period for the worker in this process, the program's own again after.
+    class QuietPeriodForRow {
+      public:
+        explicit QuietPeriodForRow(unsigned long periodMs)
+            : m_saved(ReplaceQuietPeriodForTesting(periodMs != 0 ? periodMs : kQuietPeriodMs)) {}
+        ~QuietPeriodForRow() { ReplaceQuietPeriodForTesting(m_saved); }
+        QuietPeriodForRow(const QuietPeriodForRow&) = delete;
+        QuietPeriodForRow& operator=(const QuietPeriodForRow&) = delete;
+
+      private:
+        unsigned long m_saved;
+    };
+
+    // A stalled request is given up once the quiet period has passed since the line before
+    // it, and not much later: its time-out line follows that line by the period in force.
+    void CheckStallTimes(const std::vector<std::string>& rawLines) const {
+        unsigned long periodMs = m_row.road == Road::ByHand && m_row.quietPeriodMs != 0
+                                     ? m_row.quietPeriodMs
+                                     : kShippedQuietPeriodMs;
+        std::string timedOut = trace_test::MessageText(TimedOutLine(periodMs));
+        for (size_t i = 1; i < rawLines.size(); ++i) {
+            trace_test::LogLine line = trace_test::ParseLogLine(rawLines[i]);
+            if (!line.matched || line.rest.rfind(":    Request timed out", 0) != 0) continue;
+            EXPECT_EQ(line.rest, timedOut);
+            long long gapMs = MsOfDay(line) - MsOfDay(trace_test::ParseLogLine(rawLines[i - 1]));
+            if (gapMs < 0) gapMs += 24LL * 3600 * 1000;
+            EXPECT_GE(gapMs, static_cast<long long>(periodMs) - 100) << "given up early";
+            EXPECT_LE(gapMs, static_cast<long long>(periodMs) + kStallMarginMs) << "given up late";
+        }
+    }
+
+    static long long MsOfDay(const trace_test::LogLine& line) {
+        if (!line.matched) return 0;
+        int hour = std::stoi(line.time.substr(11, 2));
+        int minute = std::stoi(line.time.substr(14, 2));
+        int second = std::stoi(line.time.substr(17, 2));
+        int ms = std::stoi(line.time.substr(20, 3));
+        return ((hour * 60LL + minute) * 60 + second) * 1000 + ms;
     }
 
     // Every queued fault was taken by a request; the faulty ones are counted.

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "app/velmora_setup_app.h"
+#include "install/quiet_period_test_hook.h"
 #include "res/resource.h"
 #include "tests/support/page_driver.h"
 #include "tests/support/trace_capture.h"
@@ -38,7 +40,12 @@ struct ProbeCase {
     std::string expectedHost;
     std::string expectedUrlWithoutPort;  // the port is appended when it is written
     bool urlHasPort;
+    // A port that never takes the connection: the check is given up after the quiet period,
+    // shortened here to kProbeQuietMs, as timed out.
+    bool unanswered = false;
 };
+
+constexpr unsigned long kProbeQuietMs = 2000;
 
 class ProbeUrlTest : public SetupPageTest, public ::testing::WithParamInterface<ProbeCase> {};
 
@@ -46,7 +53,10 @@ class ProbeUrlTest : public SetupPageTest, public ::testing::WithParamInterface<
 // the message box; the page stays as it was.
 TEST_P(ProbeUrlTest, LogsTrimmedHostAndProbeUrl) {
     const ProbeCase& c = GetParam();
-    int port = c.closedPort ? LoopbackListener::ClosedPort() : c.fixedPort;
+    std::unique_ptr<LoopbackListener> full;
+    if (c.unanswered) full = std::make_unique<LoopbackListener>(LoopbackListener::QueueFull);
+    int port = full ? full->Port() : c.closedPort ? LoopbackListener::ClosedPort() : c.fixedPort;
+    unsigned long savedQuietMs = ReplaceQuietPeriodForTesting(kProbeQuietMs);
     TraceCapture trace;
     CVelmora_SetupDlg page;
     bool sawMessageBox = false;
@@ -71,6 +81,8 @@ TEST_P(ProbeUrlTest, LogsTrimmedHostAndProbeUrl) {
         trace.Contains("ServerURL: " + c.expectedHost + ", ServerPORT: " + std::to_string(port)));
     EXPECT_TRUE(trace.Contains("ConnectionURL: " + url)) << url;
     EXPECT_TRUE(trace.Contains("Server web connect fail___"));
+    EXPECT_EQ(trace.Contains("Request timed out___(nothing received for 2000 ms)"), c.unanswered);
+    ReplaceQuietPeriodForTesting(savedQuietMs);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -81,7 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
         ProbeCase{L"127.0.0.1", false, false, 80, "127.0.0.1", "http://127.0.0.1", false},
         ProbeCase{L"\t127.0.0.1 ", true, true, 0, "127.0.0.1", "https://127.0.0.1", true},
         ProbeCase{L"https://127.0.0.1", false, true, 0, "https://127.0.0.1",
-                  "http://https://127.0.0.1", true}));
+                  "http://https://127.0.0.1", true},
+        ProbeCase{L"127.0.0.1", false, false, 0, "127.0.0.1", "http://127.0.0.1", true, true}));
 
 TEST_F(SetupPageTest, OpensWithTextsAndNextFollowsTheHostField) {
     CVelmora_SetupDlg page;

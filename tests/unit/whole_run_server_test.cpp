@@ -289,6 +289,67 @@ std::vector<WholeRun> SlowCases(Endpoint endpoint) {
     return cases;
 }
 
+// A quiet period of seconds for the worker started by hand, so that stalls stay short.
+constexpr unsigned long kShortQuietMs = 2000;
+// The headers, then nothing for longer than the short quiet period and its margin; and for
+// longer than the program's own.
+const char kStall[] = "slow=10000";
+const char kLongStall[] = "slow=90000";
+// The result of a download given up as stalled, written as "%d\t%x".
+const char kTimedOutResult[] = "-2147471646\t80002ee2";
+
+// Answers the size query, then the download's headers and nothing more: the descriptor's
+// download fails as timed out, with no partial file left, and the run ends with 1603.
+WholeRun DescriptorStall(const std::string& name, Endpoint endpoint, unsigned long periodMs,
+                         const char* stall) {
+    WholeRun c = DescriptorFailing(name, endpoint);
+    c.descriptorFaults = std::string("\n") + stall + "\n";
+    c.lines.push_back(Line(TimedOutLine(periodMs)));
+    if (IsHttps(endpoint)) c.lines.push_back(Starting("Exception: "));
+    c.lines.push_back(Line(kTimedOutResult));
+    c.lines.push_back(Line(kDescriptorFail));
+    return c;
+}
+
+// Stalls, by hand with a short quiet period, and one unattended copy that stalls as long as the
+// program's own period lasts: the shipped period is the one in force.
+std::vector<WholeRun> StallRows() {
+    std::vector<WholeRun> rows;
+    for (Endpoint endpoint : {Endpoint::Http, Endpoint::Https}) {
+        std::string scheme = SchemeName(endpoint);
+        WholeRun descriptor =
+            DescriptorStall("ByHandDescriptorStall" + scheme, endpoint, kShortQuietMs, kStall);
+        rows.push_back(descriptor);
+
+        // The first attempt stalls and is given up; the second completes.
+        WholeRun installer = Succeeding("ByHandInstallerStallsOnce" + scheme, endpoint);
+        installer.installerFaults = std::string("\n") + kStall + "\n";
+        installer.installerFailures = 1;
+        installer.lines.insert(installer.lines.begin(),
+                               {Line(TimedOutLine(kShortQuietMs)), Line(kInstallerFail)});
+        rows.push_back(installer);
+    }
+    // A few bytes at a time, each well within the quiet period, the whole far beyond it. Under
+    // Wine the platform's download reports a moving body per 8 KiB it buffers, so its pieces
+    // are large enough to be seen.
+    WholeRun trickle = Succeeding("ByHandDescriptorTricklehttps", Endpoint::Https);
+    trickle.descriptorFaults = "\nslow=700,piece=16\n";
+    rows.push_back(trickle);
+    WholeRun pieces = Succeeding("ByHandInstallerTricklehttp", Endpoint::Http);
+    pieces.installerFaults = "\nslow=1000,piece=32768\n";
+    rows.push_back(pieces);
+    for (WholeRun& row : rows) {
+        row.road = Road::ByHand;
+        row.quietPeriodMs = kShortQuietMs;
+    }
+
+    WholeRun shipped = DescriptorStall("DescriptorStallShippedPeriodhttp", Endpoint::Http,
+                                       kShippedQuietPeriodMs, kLongStall);
+    shipped.runLimitMs = kShippedQuietPeriodMs + kRunTimeoutMs;
+    rows.push_back(shipped);
+    return rows;
+}
+
 // No file can be fetched at all: every attempt of the installer fails with the connection's
 // error, and the descriptor's download with its result, which ends the run.
 WholeRun NothingFetched(const std::string& name, Endpoint endpoint, Expect error, Expect result) {
@@ -598,6 +659,7 @@ std::vector<WholeRun> AllRows() {
     cases.push_back(UnwritableBase());
     cases.push_back(LockedTempDownload(Endpoint::Https));
     cases.push_back(LockedTempDownload(Endpoint::Http));
+    for (WholeRun& c : StallRows()) cases.push_back(c);
     return cases;
 }
 
