@@ -1,6 +1,7 @@
 #include "sys/starting_user_file.h"
 
 #include <winternl.h>
+#include <algorithm>
 
 #include "sys/path_text.h"
 #include "sys/plain_file.h"
@@ -73,9 +74,11 @@ HANDLE CreateInFolder(HANDLE folder, const std::wstring& name, DWORD access) {
 // The user who may add a file to a folder owns the file they add there, and may change its
 // access list: the new file needs no further proof.
 HANDLE CreateForUser(const std::wstring& path, DWORD extraAccess) {
-    // A log path names its file with backslashes; any other form fails the creation.
-    std::wstring name = NameOfPath(path);
-    std::wstring folder = name.size() == path.size() ? L"." : DirOfPath(path);
+    // Windows takes a forward slash for a backslash; the name is split off at either.
+    std::wstring native = path;
+    std::replace(native.begin(), native.end(), L'/', L'\\');
+    std::wstring name = NameOfPath(native);
+    std::wstring folder = name.size() == native.size() ? L"." : DirOfPath(native);
     if (folder.empty() || folder.back() == L':') folder += L'\\';
     ScopedKernelHandle directory(OpenFolderForUser(folder));
     if (!directory) return nullptr;

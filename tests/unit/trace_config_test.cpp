@@ -141,6 +141,8 @@ INSTANTIATE_TEST_SUITE_P(
                  L"beta_trace.txt"},
         PathCase{"path wins over name", L"Gamma.exe", L"custom\\gamma.log", L"ignored.txt",
                  L"custom\\gamma.log"},
+        PathCase{"path with forward slashes", L"Slash.exe", L"custom/slash.log", nullptr,
+                 L"custom\\slash.log"},
         PathCase{"new file beside the admin-only folder", L"Beside.exe", L"custom\\beside.log",
                  nullptr, L"custom\\beside.log", TraceFile, L"locked"},
         PathCase{"admin-only file emptied", L"Locked.exe", L"locked\\system.log", nullptr, nullptr,
