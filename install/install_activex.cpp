@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "install/download_check.h"
-#include "install/install_paths.h"
+#include "install/download_folder.h"
 #include "install/server_urls.h"
 #include "install/program_launch.h"
 #include "install/url_down_callback.h"
@@ -10,12 +10,42 @@
 #include "log/func_trace.h"
 #include "log/trace_log.h"
 #include "res/resource.h"
+#include "sys/private_folder.h"
 
 namespace {
 
 constexpr int kMaxDownloadAttempts = 5;
 const wchar_t kInstallerFile[] = L"Velmora ActiveX 7i_jp.exe";
 const char kInstallerFileNarrow[] = "Velmora ActiveX 7i_jp.exe";
+
+// Up to five attempts, back to back, into the step's own folder; true when the last one saved
+// a whole program, which held then holds.
+bool DownloadInstaller(FuncTrace& scope, const PrivateFolder& folder, const wchar_t* host, int port,
+                       int https, InstallDisplay& display, ScopedKernelHandle& held) {
+    std::wstring localPath = folder.File(kInstallerFile);
+    bool downloaded = false;
+    for (int attempt = 0; attempt < kMaxDownloadAttempts; ++attempt) {
+        held.Close();
+        std::wstring url = PublishedFileURL(host, port, https, kLauncherInstallerPath);
+        TraceMsg(scope, "ServerFilePath: %S", url.c_str());
+        display.SetInfoText(IDS_LAUNCHER_DOWNLOADING);
+        TraceMsg(scope, "DownFilePath: %S", localPath.c_str());
+
+        URLDownCallBack callback;
+        callback.m_pProgressCtrl = display.ProgressBar();
+        HRESULT hr = FetchIntoFolder(scope, folder, url, localPath, https, &callback, display);
+        TraceMsg(scope, "URLDownloadToFile ret: 0x%08x", static_cast<unsigned>(hr));
+
+        // A saved error page is no installer, and a file that cannot be held may be replaced:
+        // such an attempt has failed.
+        if (hr >= 0) held.Reset(HoldDownloadedFile(localPath));
+        downloaded = held && IsWholeWindowsProgram(held.Get());
+        TraceMsg(scope, downloaded ? "Velmora ActiveX 7i.exe Download Success..."
+                                   : "Velmora ActiveX 7i.exe Download fail_ and continue loop.");
+        if (downloaded && hr == S_OK) break;
+    }
+    return downloaded;
+}
 
 }  // namespace
 
@@ -31,41 +61,22 @@ int InstallActiveX(const wchar_t* host, int port, int https, bool automatic,
         return -1;
     }
 
-    std::wstring tempDir = GetTempDirectory();
-    std::wstring localPath = tempDir + L"\\" + kInstallerFile;
-    bool downloaded = false;
-    // The temporary folder is the user's own: from the end of a download until the installer
-    // runs, the file is held so that no other process can replace it.
+    // The temporary folder is the user's own: the installer is saved in a new folder of the
+    // step's own inside it, which goes away with everything in it when the step ends.
+    PrivateFolder folder;
+    // From the end of a download until the installer runs, the file is held so that no other
+    // process can replace it.
     ScopedKernelHandle held;
-    for (int attempt = 0; attempt < kMaxDownloadAttempts; ++attempt) {
-        held.Close();
-        std::wstring url = PublishedFileURL(host, port, https, kLauncherInstallerPath);
-        TraceMsg(scope, "ServerFilePath: %S", url.c_str());
-        display.SetInfoText(IDS_LAUNCHER_DOWNLOADING);
-        TraceMsg(scope, "DownFilePath: %S", localPath.c_str());
-
-        URLDownCallBack callback;
-        callback.m_pProgressCtrl = display.ProgressBar();
-        HRESULT hr = FetchPublishedFile(scope, url, localPath, https, &callback, display);
-        TraceMsg(scope, "URLDownloadToFile ret: 0x%08x", static_cast<unsigned>(hr));
-
-        // A saved error page is no installer, and a file that cannot be held may be replaced:
-        // such an attempt has failed.
-        if (hr >= 0) held.Reset(HoldDownloadedFile(localPath));
-        downloaded = held && IsWholeWindowsProgram(held.Get());
-        TraceMsg(scope, downloaded ? "Velmora ActiveX 7i.exe Download Success..."
-                                   : "Velmora ActiveX 7i.exe Download fail_ and continue loop.");
-        if (downloaded && hr == S_OK) break;
-    }
-
+    bool downloaded = MakeDownloadFolder(scope, folder) &&
+                      DownloadInstaller(scope, folder, host, port, https, display, held);
     display.SetInfoText(IDS_LAUNCHER_INSTALLING);
     bool started = false;
-    if (downloaded) {
+    if (downloaded && folder.IsIntact()) {
         started = RunAndWait(scope, kInstallerFile, kInstallerFileNarrow,
-                             automatic ? L"/verysilent" : nullptr, tempDir, held);
+                             automatic ? L"/verysilent" : nullptr, folder.Path(), held);
     }
+    // Let go before the folder is removed with the download in it.
     held.Close();
-    DeleteFileW(localPath.c_str());
     if (ran != nullptr) *ran = started;
     return 0;
 }

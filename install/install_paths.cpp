@@ -24,18 +24,3 @@ std::wstring BaseDirectoryPath(const std::wstring& programFiles) {
 std::wstring SiteDirectoryPath(const std::wstring& baseDir, const std::wstring& siteName) {
     return baseDir + L"\\" + siteName;
 }
-
-std::wstring DescriptorCopyPath(const std::wstring& downloadedPath, const std::wstring& tempDir,
-                                const std::wstring& siteDir) {
-    if (tempDir.empty()) return downloadedPath;
-    std::wstring result;
-    size_t from = 0;
-    for (size_t at = downloadedPath.find(tempDir); at != std::wstring::npos;
-         at = downloadedPath.find(tempDir, from)) {
-        result.append(downloadedPath, from, at - from);
-        result += siteDir;
-        from = at + tempDir.size();
-    }
-    result.append(downloadedPath, from, std::wstring::npos);
-    return result;
-}

@@ -13,8 +13,3 @@ std::wstring BaseDirectoryPath(const std::wstring& programFiles);
 
 // "<baseDir>\<siteName>".
 std::wstring SiteDirectoryPath(const std::wstring& baseDir, const std::wstring& siteName);
-
-// Where the descriptor is kept: the downloaded path with every occurrence of the temporary
-// directory replaced by the site directory. An empty temporary directory replaces nothing.
-std::wstring DescriptorCopyPath(const std::wstring& downloadedPath, const std::wstring& tempDir,
-                                const std::wstring& siteDir);

@@ -2,6 +2,7 @@
 #include <shlobj.h>
 
 #include "install/download_check.h"
+#include "install/download_folder.h"
 #include "install/install_display.h"
 #include "install/install_steps.h"
 #include "install/install_paths.h"
@@ -10,44 +11,109 @@
 #include "install/server_urls.h"
 #include "install/service_descriptor.h"
 #include "install/site_name.h"
+#include "install/site_folder_test_hook.h"
 #include "install/traced_file_access.h"
 #include "install/url_down_callback.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
 #include "res/resource.h"
+#include "sys/admin_only_security.h"
+#include "sys/file_access.h"
+#include "sys/file_copy.h"
+#include "sys/file_in_folder.h"
 #include "sys/lazy_api.h"
 #include "sys/os_version.h"
 #include "sys/plain_file.h"
+#include "sys/private_folder.h"
 #include "sys/scoped_handle.h"
 
 namespace {
 
 const wchar_t kDescriptorFile[] = L"velmora_server.exe";
 const wchar_t kAgentFile[] = L"QLUpdate.exe";
+constexpr DWORD kSiteFolderAccess = kFolderHoldAccess | READ_CONTROL | WRITE_DAC;
+constexpr DWORD kFolderShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+SiteFolderMadeHook g_siteFolderMadeHook = nullptr;
 
 std::wstring HostValuePath(const std::wstring& host, const wchar_t* rest) {
     return L"Software\\Velmora\\" + host + L"\\" + rest;
 }
 
 // The Program Files folders are opened to the Users group from Windows Vista on.
-void GrantUsersAccessOnVista(const std::wstring& directory) {
+bool IsVistaOrLater() {
     DWORD major = 0;
     DWORD minor = 0;
-    if (GetOSVersion(major, minor) && major >= 6) AddFileAccessAllowedRights(directory.c_str());
+    return GetOSVersion(major, minor) && major >= 6;
 }
 
-// The base folder is open to Users, so a junction or symbolic link may stand in place of a
-// site folder and would carry the files and the grant wherever it points. A folder that is a
-// link is not created, written into or granted; a plain one is held until the step ends, so
-// that it cannot be swapped for a link meanwhile. Whether the result is a folder at all is left
-// to the caller.
-bool MakeFolderNoLink(const std::wstring& path, ScopedKernelHandle& held) {
+// Granted on the held folder itself, never on whatever its path leads to by now.
+void GrantUsersAccessOnVista(HANDLE folder) {
+    if (IsVistaOrLater()) AddFileAccessAllowedRights(folder);
+}
+
+// Only an administrator makes entries in the Program Files folder, so the base folder is made
+// by its path; an existing one that is a junction or symbolic link is refused. Whether the
+// result is a folder at all is left to the caller: an existing base that is no folder is used
+// as it is, and the site folder then cannot be made below it.
+bool MakeBaseFolder(const std::wstring& path, ScopedKernelHandle& held) {
     if (IsReparsePoint(path)) return false;
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
         CreateDirectoryW(path.c_str(), nullptr);
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-    held.Reset(HoldPlainDirectory(path));
+    held.Reset(HoldPlainDirectory(path, READ_CONTROL | WRITE_DAC));
     return true;
+}
+
+// The base folder is open to Users, so anyone may put a link where the site folder belongs,
+// or empty the base and make it a junction. The site folder is opened or made inside the held
+// base, by its name, and held; a link under that name is refused.
+HANDLE MakeSiteFolder(HANDLE base, const std::wstring& siteDir, const std::wstring& siteName) {
+    if (base == nullptr || IsReparsePoint(siteDir)) return nullptr;
+    ScopedKernelHandle site(OpenOrCreateFolderIn(base, siteName, kSiteFolderAccess, kFolderShare));
+    if (!site || !IsPlainFolderHandle(site.Get())) return nullptr;
+    return site.Take();
+}
+
+// The descriptor's copy, made anew inside the held site folder and held there, unshared for
+// writing and deletion: while it stands, the folder is not empty and so cannot become a
+// junction.
+HANDLE PlaceDescriptorCopy(HANDLE site, HANDLE descriptor) {
+    ScopedKernelHandle copy(CreateFreshFileIn(site, kDescriptorFile, GENERIC_READ | GENERIC_WRITE,
+                                              FILE_SHARE_READ, nullptr));
+    if (!copy || !CopyFileData(descriptor, copy.Get())) return nullptr;
+    return copy.Take();
+}
+
+// The agent's path is started by name, so it must lead to the held folder: proven once the
+// folder holds the descriptor's copy, after which neither the folder nor the base above it can
+// be renamed, removed or made a junction until the step ends.
+bool SitePathLeadsToHeldFolder(HANDLE site, const std::wstring& siteDir) {
+    return IsPlainFolderHandle(site) && PathLeadsTo(siteDir, site);
+}
+
+// The agent is written anew inside the held site folder under an access list for
+// administrators alone, and held for reading before its writer lets go, so that its name is
+// never free and no unelevated process can write, rename or delete it before it runs.
+HANDLE PlaceAgent(HANDLE site, HANDLE downloaded) {
+    AdminOnlySecurity security;
+    if (security.Attributes() == nullptr) return nullptr;
+    ScopedKernelHandle written(CreateFreshFileIn(site, kAgentFile, GENERIC_READ | GENERIC_WRITE,
+                                                 FILE_SHARE_READ, security.Attributes()));
+    if (!written || !CopyFileData(downloaded, written.Get())) return nullptr;
+    ScopedKernelHandle held(OpenFileIn(site, kAgentFile, GENERIC_READ, kFolderShare));
+    written.Close();
+    if (!held || !IsPlainFileHandle(held.Get()) || !IsWholeWindowsProgram(held.Get()))
+        return nullptr;
+    return held.Take();
+}
+
+// Once the agent has run, its file is opened to Users like everything else in the site
+// folder, so that it can update itself without elevation.
+void OpenAgentToUsers(HANDLE site) {
+    ScopedKernelHandle agent(OpenFileIn(site, kAgentFile, READ_CONTROL | WRITE_DAC,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+    if (agent && IsVistaOrLater()) GrantUsersHandleAccess(agent.Get());
 }
 
 std::wstring ProgramFilesDirectory() {
@@ -57,6 +123,12 @@ std::wstring ProgramFilesDirectory() {
 }
 
 }  // namespace
+
+SiteFolderMadeHook ReplaceSiteFolderMadeHookForTesting(SiteFolderMadeHook hook) {
+    SiteFolderMadeHook previous = g_siteFolderMadeHook;
+    g_siteFolderMadeHook = hook;
+    return previous;
+}
 
 int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& display, bool* ran) {
     FuncTrace scope("VLDownloadDlg::RunQLUpdate");
@@ -68,14 +140,17 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
 
     std::wstring descriptorUrl = PublishedFileURL(host, port, https, kServiceDescriptorPath);
     TraceMsgW(scope, L"%s", descriptorUrl.c_str());
-    std::wstring tempDir = GetTempDirectory();
-    std::wstring descriptorPath = tempDir + L"\\" + kDescriptorFile;
+    // The temporary folder is the user's own: both downloads land in a new folder of the
+    // step's own inside it, which goes away with everything in it when the step ends.
+    PrivateFolder downloads;
+    if (!MakeDownloadFolder(scope, downloads)) return -1;
+    std::wstring descriptorPath = downloads.File(kDescriptorFile);
     TraceMsgW(scope, L"%s", descriptorPath.c_str());
 
     URLDownCallBack callback;
     callback.m_pProgressCtrl = display.ProgressBar();
     HRESULT hr =
-        FetchPublishedFile(scope, descriptorUrl, descriptorPath, https, &callback, display);
+        FetchIntoFolder(scope, downloads, descriptorUrl, descriptorPath, https, &callback, display);
     // Held from its download until it has been copied, so what is read is what is kept.
     ScopedKernelHandle descriptorHeld;
     if (hr >= 0) {
@@ -100,46 +175,50 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
         return -1;
     }
     std::wstring baseDir = BaseDirectoryPath(ProgramFilesDirectory());
-    // Nobody but an administrator makes entries in the Program Files folder: an existing base
-    // that is no folder is used as it is, and the site folder then cannot be made below it.
     ScopedKernelHandle baseHeld;
-    if (!MakeFolderNoLink(baseDir, baseHeld)) {
+    if (!MakeBaseFolder(baseDir, baseHeld)) {
         TraceMsg(scope, "Velmora basedir create fail___");
         return -1;
     }
-    GrantUsersAccessOnVista(baseDir);
+    if (baseHeld) GrantUsersAccessOnVista(baseHeld.Get());
 
     std::wstring siteDir = SiteDirectoryPath(baseDir, siteName);
-    ScopedKernelHandle siteHeld;
-    if (!MakeFolderNoLink(siteDir, siteHeld) || !siteHeld) {
+    ScopedKernelHandle siteHeld(MakeSiteFolder(baseHeld.Get(), siteDir, siteName));
+    if (!siteHeld) {
         TraceMsg(scope, "Site dir create fail___");
         return -1;
     }
-    GrantUsersAccessOnVista(siteDir);
+    if (g_siteFolderMadeHook != nullptr) g_siteFolderMadeHook();
+    GrantUsersAccessOnVista(siteHeld.Get());
 
-    std::wstring descriptorCopy = DescriptorCopyPath(descriptorPath, tempDir, siteDir);
-    if (!CopyFileW(descriptorPath.c_str(), descriptorCopy.c_str(), FALSE)) {
+    ScopedKernelHandle descriptorCopy(PlaceDescriptorCopy(siteHeld.Get(), descriptorHeld.Get()));
+    if (!descriptorCopy || !SitePathLeadsToHeldFolder(siteHeld.Get(), siteDir)) {
         TraceMsg(scope, "velmora_server.exe Copy fail___");
         return -1;
     }
     descriptorHeld.Close();
-    DeleteFileW(descriptorPath.c_str());
 
     display.SetInfoText(IDS_AGENT_INSTALLING);
     std::wstring agentUrl = PublishedFileURL(host, port, https, kUpdateAgentPath);
-    std::wstring agentPath = siteDir + L"\\" + kAgentFile;
-    hr = FetchPublishedFile(scope, agentUrl, agentPath, https, &callback, display);
-    // The site folder is open to Users: the agent is held from its download until it runs, and
-    // a saved error page is never started as the agent.
+    std::wstring agentDownload = downloads.File(kAgentFile);
+    hr = FetchIntoFolder(scope, downloads, agentUrl, agentDownload, https, &callback, display);
+    // A saved error page is never placed or started as the agent.
+    ScopedKernelHandle downloaded;
+    if (hr >= 0) downloaded.Reset(HoldDownloadedFile(agentDownload));
     ScopedKernelHandle agentHeld;
-    if (hr >= 0) agentHeld.Reset(HoldDownloadedFile(agentPath));
-    if (!agentHeld || !IsWholeWindowsProgram(agentHeld.Get())) {
+    if (downloaded && IsWholeWindowsProgram(downloaded.Get()))
+        agentHeld.Reset(PlaceAgent(siteHeld.Get(), downloaded.Get()));
+    if (!agentHeld) {
         TraceMsg(scope, "%S Download fail___", agentUrl.c_str());
         return -1;
     }
+    // The agent now keeps the site folder from being emptied; it needs its descriptor free.
+    descriptorCopy.Close();
+    downloaded.Close();
 
     StoreRegDword(HostValuePath(host, L"PRODUCT"), 1);
     bool started = RunAndWait(scope, kAgentFile, "QLUpdate.exe", L"-ou", siteDir, agentHeld);
+    OpenAgentToUsers(siteHeld.Get());
     if (ran != nullptr) *ran = started;
     return 0;
 }

@@ -7,3 +7,8 @@ bool AddFileAccessAllowedRights(const wchar_t* path) {
     FuncTrace scope("AddFileAccessAllowedRights");
     return GrantUsersFileAccess(path);
 }
+
+bool AddFileAccessAllowedRights(HANDLE folder) {
+    FuncTrace scope("AddFileAccessAllowedRights");
+    return GrantUsersHandleAccess(folder);
+}

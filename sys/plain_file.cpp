@@ -42,17 +42,30 @@ bool IsReparsePoint(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-HANDLE HoldPlainDirectory(const std::wstring& path) {
-    // Listing access makes the missing delete sharing bind: an open without read, write or
-    // delete access takes part in no sharing check.
-    ScopedKernelHandle directory(
-        CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!directory) return nullptr;
-    DWORD attributes = 0;
-    if (!ReadAttributes(directory.Get(), attributes)) return nullptr;
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return nullptr;
+HANDLE HoldPlainDirectory(const std::wstring& path, DWORD extraAccess) {
+    ScopedKernelHandle directory(CreateFileW(
+        path.c_str(), kFolderHoldAccess | extraAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!directory || !IsPlainFolderHandle(directory.Get())) return nullptr;
     return directory.Take();
+}
+
+bool IsPlainFolderHandle(HANDLE folder) {
+    DWORD attributes = 0;
+    if (!ReadAttributes(folder, attributes)) return false;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool PathLeadsTo(const std::wstring& path, HANDLE object) {
+    ScopedKernelHandle named(
+        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION a;
+    BY_HANDLE_FILE_INFORMATION b;
+    if (!named || !GetFileInformationByHandle(named.Get(), &a) ||
+        !GetFileInformationByHandle(object, &b))
+        return false;
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }

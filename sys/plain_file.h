@@ -20,6 +20,20 @@ HANDLE HoldPlainFile(const std::wstring& path);
 bool IsReparsePoint(const std::wstring& path);
 
 // Opens an existing directory that is no reparse point, shared for reading and writing but not
-// for deletion, so that it cannot be renamed, removed or replaced by a link while the handle is
-// open. Null otherwise.
-HANDLE HoldPlainDirectory(const std::wstring& path);
+// for deletion, so that it cannot be renamed or removed while the handle is open (extraAccess
+// is added to what the hold needs, such as the rights to change its access list). Null
+// otherwise. A hold does not keep anyone from emptying the folder and making it a junction:
+// IsPlainFolderHandle and PathLeadsTo tell.
+HANDLE HoldPlainDirectory(const std::wstring& path, DWORD extraAccess = 0);
+
+// The access a hold of a folder needs: listing, which makes the missing delete sharing bind
+// (an open without read, write or delete access takes part in no sharing check), and reading
+// its attributes.
+constexpr DWORD kFolderHoldAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+
+// Whether the open handle is a directory on a disk that is no reparse point now.
+bool IsPlainFolderHandle(HANDLE folder);
+
+// Whether path, opened without following a link at its end, is the very object the handle
+// refers to (same volume, same file index).
+bool PathLeadsTo(const std::wstring& path, HANDLE object);

@@ -1,8 +1,8 @@
 #include "sys/starting_user_file.h"
 
-#include <winternl.h>
 #include <algorithm>
 
+#include "sys/file_in_folder.h"
 #include "sys/path_text.h"
 #include "sys/plain_file.h"
 #include "sys/scoped_handle.h"
@@ -47,30 +47,6 @@ HANDLE OpenFolderForUser(const std::wstring& folder) {
     return directory.Take();
 }
 
-using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
-                                        PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
-
-// A new file named name inside the open folder, never one that already stands there.
-HANDLE CreateInFolder(HANDLE folder, const std::wstring& name, DWORD access) {
-    static const auto ntCreateFile = reinterpret_cast<NtCreateFileFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtCreateFile")));
-    if (ntCreateFile == nullptr) return nullptr;
-    UNICODE_STRING objectName;
-    objectName.Buffer = const_cast<PWSTR>(name.c_str());
-    objectName.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-    objectName.MaximumLength = objectName.Length;
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &objectName, OBJ_CASE_INSENSITIVE, folder, nullptr);
-    IO_STATUS_BLOCK status = {};
-    HANDLE file = nullptr;
-    NTSTATUS result = ntCreateFile(
-        &file, access | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
-        kShareReadWrite, FILE_CREATE,
-        FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr,
-        0);
-    return result >= 0 ? file : nullptr;
-}
-
 // The user who may add a file to a folder owns the file they add there, and may change its
 // access list: the new file needs no further proof.
 HANDLE CreateForUser(const std::wstring& path, DWORD extraAccess) {
@@ -82,8 +58,9 @@ HANDLE CreateForUser(const std::wstring& path, DWORD extraAccess) {
     if (folder.empty() || folder.back() == L':') folder += L'\\';
     ScopedKernelHandle directory(OpenFolderForUser(folder));
     if (!directory) return nullptr;
-    return CreateInFolder(directory.Get(), name,
-                          GENERIC_WRITE | FILE_READ_ATTRIBUTES | READ_CONTROL | extraAccess);
+    return CreateNewFileIn(directory.Get(), name,
+                           GENERIC_WRITE | FILE_READ_ATTRIBUTES | READ_CONTROL | extraAccess,
+                           kShareReadWrite, nullptr);
 }
 
 }  // namespace

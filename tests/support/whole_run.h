@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "app/exit_code.h"
+#include "install/download_folder.h"
 #include "install/quiet_period.h"
 #include "install/quiet_period_test_hook.h"
 #include "log/trace_sink.h"
@@ -94,8 +95,39 @@ inline std::wstring DescriptorOnServer() {
     return ServerRoot() + L"\\app\\update\\velmora_server.exe";
 }
 inline std::wstring AgentOnServer() { return ServerRoot() + L"\\app\\update\\QLUpdate.exe"; }
+// Where the installer and the descriptor were once saved, right in the temporary folder.
 inline std::wstring TempDownload() {
     return testfiles::TempRoot() + L"\\Velmora ActiveX 7i_jp.exe";
+}
+inline std::wstring TempDescriptor() { return testfiles::TempRoot() + L"\\velmora_server.exe"; }
+
+// Whether path names a folder of the setup's own right below the temporary folder, and
+// whether it names a file right inside one.
+inline bool IsOwnDownloadFolder(const std::string& path) {
+    std::string root = fixture::ToUtf8(testfiles::TempRoot()) + "\\";
+    std::string prefix = root + fixture::ToUtf8(kDownloadFolderPrefix) + "-";
+    return path.size() > prefix.size() && path.rfind(prefix, 0) == 0 &&
+           path.find('\\', root.size()) == std::string::npos;
+}
+inline bool IsOwnDownloadPath(const std::string& path, const std::string& file) {
+    std::string suffix = "\\" + file;
+    return path.size() > suffix.size() &&
+           path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+           IsOwnDownloadFolder(path.substr(0, path.size() - suffix.size()));
+}
+const char kOwnInstallerPath[] = "DownFilePath: {own folder}\\Velmora ActiveX 7i_jp.exe";
+
+// The setup's own download folders that stand in the temporary folder now.
+inline std::vector<std::wstring> OwnDownloadFolders() {
+    std::vector<std::wstring> folders;
+    std::wstring prefix = std::wstring(kDownloadFolderPrefix) + L"-";
+    std::error_code error;
+    std::filesystem::directory_iterator it(testfiles::TempRoot(), error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        if (it->path().filename().wstring().rfind(prefix, 0) == 0)
+            folders.push_back(it->path().wstring());
+    }
+    return folders;
 }
 
 inline int ServerPort(const wchar_t* variable) {
@@ -184,7 +216,6 @@ struct Run {
     std::wstring target;        // what a row points the log or a link at
     std::string targetMode;     // its Unix mode bits before the run
     std::string targetContent;  // a target file's content before the run
-    ScopedKernelHandle held;    // a file the row holds open during the run
 };
 
 struct WholeRun {
@@ -212,12 +243,9 @@ struct WholeRun {
     bool installerStarted = true;
     bool agentStarted = true;
     std::string site = "Sales";
-    // New paths below Program Files and new names in the temporary folder: those that must
-    // appear and those a failed download may leave behind.
+    // New paths below Program Files; a failed download leaves nothing there, and the temporary
+    // folder gains nothing on any road.
     std::set<std::wstring> programFilesNew;
-    std::set<std::wstring> programFilesLeftovers;
-    std::set<std::wstring> tempNew;
-    std::set<std::wstring> tempLeftovers;
     // The quiet period of the worker started by hand, shortened so that a stall takes seconds;
     // 0 leaves the program's own. A copy of the program always waits its own.
     unsigned long quietPeriodMs = 0;
@@ -403,6 +431,9 @@ inline std::vector<std::string> AttemptLines(const std::vector<std::string>& lin
     for (const std::string& line : lines) {
         if (line.rfind("URLDownloadToFile ret: 0x", 0) == 0) {
             attempts.push_back("URLDownloadToFile ret: 0x");
+        } else if (line.rfind("DownFilePath: ", 0) == 0 &&
+                   IsOwnDownloadPath(line.substr(14), "Velmora ActiveX 7i_jp.exe")) {
+            attempts.push_back(kOwnInstallerPath);
         } else if (line.rfind("ServerFilePath: ", 0) == 0 || line.rfind("DownFilePath: ", 0) == 0 ||
                    line == kInstallerFail || line == kInstallerSuccess) {
             attempts.push_back(line);
@@ -499,7 +530,7 @@ class WholeRunner {
     static void ForgetEarlierRuns() {
         RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Velmora\\" + kHost).c_str());
         testfiles::RemoveTreeOnceFree(ProgramFilesDir() + L"\\Velmora");
-        DeleteFileW((testfiles::TempRoot() + L"\\velmora_server.exe").c_str());
+        DeleteFileW(TempDescriptor().c_str());
         DeleteFileW(TempDownload().c_str());
     }
 
@@ -669,7 +700,7 @@ class WholeRunner {
         int failures = m_row.installerFailures;
         int attempts = !StepsRun() ? 0 : failures == 5 ? 5 : failures + 1;
         std::string url = "ServerFilePath: " + Root() + "/app/Velmora ActiveX 7i_jp.exe";
-        std::string path = "DownFilePath: " + fixture::ToUtf8(TempDownload());
+        std::string path = kOwnInstallerPath;
         for (int i = 0; i < attempts; ++i) {
             for (const std::string& line :
                  {url, path, std::string("URLDownloadToFile ret: 0x"),
@@ -711,6 +742,11 @@ class WholeRunner {
         std::vector<Expect> expected;
         for (const std::string& text : texts) expected.push_back(Line(text));
         ExpectInOrder(lines, expected, url);
+        // The descriptor's local path follows its URL: a file in a folder of the setup's own.
+        auto descriptorUrl =
+            std::find(lines.begin(), lines.end(), url + "/app/update/velmora_server.exe");
+        ASSERT_TRUE(descriptorUrl != lines.end() && descriptorUrl + 1 != lines.end());
+        EXPECT_TRUE(IsOwnDownloadPath(descriptorUrl[1], "velmora_server.exe")) << descriptorUrl[1];
         // The one failure line a clean run may have: a profile without a compatibility-layer
         // key (a fresh prefix) logs the failed open before the key is created.
         for (const std::string& line : lines) {
@@ -729,7 +765,7 @@ class WholeRunner {
         for (const ProgramStart& start : starts) {
             if (start.program == "fake_installer") {
                 EXPECT_EQ(start.parameters, m_row.road == Road::Unattended ? "/verysilent" : "");
-                EXPECT_EQ(start.workingDir, fixture::ToUtf8(testfiles::TempRoot()));
+                EXPECT_TRUE(IsOwnDownloadFolder(start.workingDir)) << start.workingDir;
             } else {
                 EXPECT_EQ(start.parameters, "-ou");
                 EXPECT_EQ(start.workingDir, fixture::ToUtf8(SiteDir(m_row.site)));
@@ -746,7 +782,7 @@ class WholeRunner {
         }
     }
 
-    // Files only where the steps put them, and the partial files a failed download may leave.
+    // Files only where the steps put them.
     void CheckFiles(const std::set<std::wstring>& programFilesBefore,
                     const std::set<std::wstring>& tempBefore,
                     const std::set<std::wstring>& windowsBefore) const {
@@ -754,19 +790,15 @@ class WholeRunner {
             Minus(TreeBelow(ProgramFilesDir()), programFilesBefore);
         EXPECT_EQ(Minus(m_row.programFilesNew, programFilesNew), std::set<std::wstring>())
             << "missing below Program Files";
-        EXPECT_EQ(Minus(Minus(programFilesNew, m_row.programFilesNew), m_row.programFilesLeftovers),
-                  std::set<std::wstring>())
+        EXPECT_EQ(Minus(programFilesNew, m_row.programFilesNew), std::set<std::wstring>())
             << "stray below Program Files:" << Joined(programFilesNew);
+        // The setup's own download folders go away with everything in them on every road.
         std::set<std::wstring> tempNew = Minus(NamesIn(testfiles::TempRoot()), tempBefore);
-        EXPECT_EQ(Minus(m_row.tempNew, tempNew), std::set<std::wstring>())
-            << "missing in the temporary folder";
-        EXPECT_EQ(Minus(Minus(tempNew, m_row.tempNew), m_row.tempLeftovers),
-                  std::set<std::wstring>())
+        EXPECT_EQ(tempNew, std::set<std::wstring>())
             << "stray in the temporary folder:" << Joined(tempNew);
         // A site name that climbs out of the base folder never carries the descriptor there.
         EXPECT_EQ(Minus(NamesIn(WindowsDir()), windowsBefore), std::set<std::wstring>())
             << "new in the Windows folder";
-        EXPECT_FALSE(Exists(TempDownload()) && !m_run.held) << "the installer download is removed";
     }
 
     const WholeRun& m_row;

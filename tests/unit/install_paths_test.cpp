@@ -39,24 +39,4 @@ TEST(InstallPaths, BaseAndSiteDirectories) {
     EXPECT_EQ(SiteDirectoryPath(base, L"Sales"), L"C:\\Program Files (x86)\\Velmora\\Sales");
 }
 
-TEST(InstallPaths, DescriptorCopyReplacesEveryOccurrenceOfTheTempDirectory) {
-    const struct {
-        std::wstring downloaded;
-        std::wstring tempDir;
-        std::wstring siteDir;
-        std::wstring target;
-    } cases[] = {
-        {L"C:\\Temp\\velmora_server.exe", L"C:\\Temp", L"C:\\Program Files\\Velmora\\Sales",
-         L"C:\\Program Files\\Velmora\\Sales\\velmora_server.exe"},
-        {L"T\\a\\T\\velmora_server.exe", L"T", L"S", L"S\\a\\S\\velmora_server.exe"},
-        {L"C:\\Temp\\velmora_server.exe", L"D:\\Other", L"C:\\Site",
-         L"C:\\Temp\\velmora_server.exe"},
-        {L"C:\\Temp\\velmora_server.exe", L"", L"C:\\Site", L"C:\\Temp\\velmora_server.exe"},
-        {L"aaaa", L"aa", L"b", L"bb"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(DescriptorCopyPath(c.downloaded, c.tempDir, c.siteDir), c.target);
-    }
-}
-
 }  // namespace

@@ -86,18 +86,21 @@ TEST(FetchPublishedFile, RepublishedBytesArriveAndSizeTheBar) {
 }
 
 // The step's own display marks the moment between the installer's check and its start: there
-// another process tries to put a different program in its place.
+// another process tries to put a different program in its place, in the step's own folder.
 class SwappingDisplay : public InstallDisplay {
   public:
-    SwappingDisplay(std::wstring installer, std::wstring replacement)
-        : m_installer(std::move(installer)), m_replacement(std::move(replacement)) {}
+    SwappingDisplay(std::wstring installerName, std::wstring replacement)
+        : m_installerName(std::move(installerName)), m_replacement(std::move(replacement)) {}
 
     void SetInfoText(UINT16 stringId) override {
         if (stringId != IDS_LAUNCHER_INSTALLING) return;
+        std::vector<std::wstring> folders = OwnDownloadFolders();
+        if (folders.size() != 1) return;
+        std::wstring installer = folders[0] + L"\\" + m_installerName;
+        m_tried = Exists(installer);
         m_swapped =
             RunToEnd(L"C:\\windows\\system32\\cmd.exe",
-                     L"/c copy /y \"" + m_replacement + L"\" \"" + m_installer + L"\"", 10000) == 0;
-        m_tried = true;
+                     L"/c copy /y \"" + m_replacement + L"\" \"" + installer + L"\"", 10000) == 0;
     }
     void SetProgressRange(int) override {}
     HWND ProgressBar() const override { return nullptr; }
@@ -106,7 +109,7 @@ class SwappingDisplay : public InstallDisplay {
     bool m_swapped = false;
 
   private:
-    std::wstring m_installer;
+    std::wstring m_installerName;
     std::wstring m_replacement;
 };
 
@@ -118,7 +121,7 @@ TEST(SwappedProgram, AnotherProcessCannotReplaceTheInstallerBeforeItRuns) {
     TempFolder folder(L"velmora_swap");
     std::wstring record = folder.File(L"record.txt");
     SetEnvironmentVariableW(L"VELMORA_FIXTURE_RECORD", record.c_str());
-    SwappingDisplay display(TempDownload(), FixturePath(L"fake_agent.exe"));
+    SwappingDisplay display(L"Velmora ActiveX 7i_jp.exe", FixturePath(L"fake_agent.exe"));
     EXPECT_EQ(InstallActiveX(kHost.c_str(), port, 0, true, display), 0);
     EXPECT_TRUE(display.m_tried);
     EXPECT_FALSE(display.m_swapped);

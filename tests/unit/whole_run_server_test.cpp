@@ -3,17 +3,18 @@
 // published file answered badly in every way the update server can, a server that goes away
 // after the connection check, certificates nobody trusts, broken descriptors, and what an
 // unprivileged party may prepare for the elevated setup (DLLs beside the program, a log path in
-// its own registry, a link in place of the site folder, a file in place of the base folder, a
-// temporary download it holds). Every row must end by itself with the exit code of its outcome,
-// log what happened with the program's own lines and leave files only where its steps put them.
-// The same program runs the completing rows against Debian's nginx (the ctest entry
-// setup_end_to_end_nginx).
+// its own registry, a link in place of the site folder or one put there after its creation, a
+// file in place of the base folder, hard links under the temporary folder's old download names).
+// Every row must end by itself with the exit code of its outcome, log what happened with the
+// program's own lines and leave files only where its steps put them. The same program runs the
+// completing rows against Debian's nginx (the ctest entry setup_end_to_end_nginx).
 #include "tests/support/whole_run.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "install/site_folder_test_hook.h"
 #include "tests/unit/update_server_env.h"
 
 namespace {
@@ -76,22 +77,6 @@ void BaseFileUnchanged(Run&) {
     EXPECT_EQ(ReadWholeFile(path), kBaseFileContent);
 }
 
-// The installer's temporary download, opened by the test and shared with nobody.
-const char kHeldContent[] = "held by the test";
-
-void HoldTempDownload(Run& run) {
-    ASSERT_TRUE(WriteWholeFile(TempDownload(), kHeldContent));
-    run.held.Reset(CreateFileW(TempDownload().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(run.held.IsValid());
-}
-
-void HeldDownloadUnchanged(Run& run) {
-    run.held.Close();
-    EXPECT_EQ(ReadWholeFile(TempDownload()), kHeldContent);
-    DeleteFileW(TempDownload().c_str());
-}
-
 std::string Repeat(const std::string& line, int times) {
     std::string text;
     for (int i = 0; i < times; ++i) text += line + "\n";
@@ -115,8 +100,6 @@ WholeRun AgentFailing(const std::string& name, Endpoint endpoint) {
     c.agentStarted = false;
     c.lines = {Line(kInstallerSuccess), Line(kInstallerRun), Line("SiteName: Sales")};
     c.programFilesNew = SiteLayout("Sales", false);
-    // A failed platform download may still have written a partial agent.
-    c.programFilesLeftovers = {L"Velmora\\Sales\\QLUpdate.exe"};
     return c;
 }
 
@@ -155,7 +138,6 @@ std::vector<WholeRun> StatusCases(Endpoint endpoint, int status) {
         // Wine's platform download takes an error page for the file and reports success (on
         // Windows it fails); the page is then no descriptor. Either way the step ends here.
         descriptor.lines.push_back(OneOf({kDescriptorFail, "Wrong xml___"}));
-        descriptor.tempLeftovers = {L"velmora_server.exe"};
     }
     cases.push_back(descriptor);
 
@@ -202,15 +184,12 @@ std::vector<WholeRun> CutCases(Endpoint endpoint) {
     descriptor.lines.push_back(Starting("Download incomplete___(10 of "));
     descriptor.lines.push_back(Line("-2147483610\t80000026"));
     descriptor.lines.push_back(Line(kDescriptorFail));
-    // The partial descriptor stays where the download put it.
-    descriptor.tempNew = {L"velmora_server.exe"};
     cases.push_back(descriptor);
 
     WholeRun agent = AgentFailing("AgentCut" + scheme, endpoint);
     agent.agentFaults = "\ncut=1000\n";
     agent.lines.push_back(Starting("Download incomplete___(1000 of "));
     agent.lines.push_back(Line(kAgentFail));
-    agent.programFilesNew.insert(L"Velmora\\Sales\\QLUpdate.exe");
     cases.push_back(agent);
     return cases;
 }
@@ -254,7 +233,6 @@ std::vector<WholeRun> SavedPageCases(Endpoint endpoint, int status) {
     WholeRun descriptor = DescriptorFailing("Descriptor" + code + scheme, endpoint);
     descriptor.descriptorFaults = Repeat(fault, 2);
     descriptor.lines.push_back(OneOf({kDescriptorFail, "Wrong xml___"}));
-    descriptor.tempLeftovers = {L"velmora_server.exe"};
     cases.push_back(descriptor);
     WholeRun agent = AgentFailing("Agent" + code + scheme, endpoint);
     agent.agentFaults = Repeat(fault, 2);
@@ -385,7 +363,6 @@ WholeRun BadDescriptor(const std::string& name, Endpoint endpoint, std::string c
     WholeRun c = DescriptorFailing(name, endpoint);
     c.descriptor = std::move(content);
     c.badInput = true;
-    c.tempNew = {L"velmora_server.exe"};
     c.lines.push_back(Line("Wrong xml___"));
     return c;
 }
@@ -414,7 +391,6 @@ std::vector<WholeRun> DescriptorCases(Endpoint endpoint) {
     longName.lines.push_back(Starting("SiteName: AAAAAAAA"));
     longName.lines.push_back(Line("Site dir create fail___"));
     longName.programFilesNew = {L"Velmora"};
-    longName.tempNew = {L"velmora_server.exe"};
     cases.push_back(longName);
 
     // The name ends at the zero byte; the rest of the element is not part of it.
@@ -433,7 +409,6 @@ std::vector<WholeRun> DescriptorCases(Endpoint endpoint) {
     traversal.descriptor = "<servicename>..\\..\\Windows</servicename>\n";
     traversal.lines.push_back(Line("SiteName: ..\\..\\Windows"));
     traversal.lines.push_back(Line("Site dir create fail___"));
-    traversal.tempNew = {L"velmora_server.exe"};
     cases.push_back(traversal);
     return cases;
 }
@@ -446,17 +421,32 @@ WholeRun UnwritableBase() {
     c.verify = BaseFileUnchanged;
     c.lines.push_back(Line("SiteName: Sales"));
     c.lines.push_back(Line("Site dir create fail___"));
-    c.tempNew = {L"velmora_server.exe"};
     return c;
 }
 
-WholeRun LockedTempDownload(Endpoint endpoint) {
-    WholeRun c = InstallerFailing("LockedTempDownload" + SchemeName(endpoint), endpoint, "");
-    c.arrange = HoldTempDownload;
-    c.verify = HeldDownloadUnchanged;
-    if (IsHttps(endpoint))
-        c.lines.insert(c.lines.begin(), Line("localFile.Open fail___(lastErr: 32)"));
-    return c;
+// Hard links planted in the temporary folder under the names the installer and the descriptor
+// were once saved by, to files of the user's choosing: nothing is written through them.
+const char kLinkedContent[] = "a file the temporary folder's names lead to\n";
+
+WholeRun PlantedTempLinks(Endpoint endpoint) {
+    WholeRun row = Succeeding("PlantedTempLinks" + SchemeName(endpoint), endpoint);
+    row.arrange = [](Run& run) {
+        for (const std::wstring& link : {TempDownload(), TempDescriptor()}) {
+            std::wstring target = run.folder.File(link.substr(link.rfind(L'\\') + 1) + L".linked");
+            ASSERT_TRUE(WriteWholeFile(target, kLinkedContent));
+            DeleteFileW(link.c_str());
+            ASSERT_TRUE(CreateHardLinkW(link.c_str(), target.c_str(), nullptr));
+        }
+    };
+    row.verify = [](Run& run) {
+        for (const std::wstring& link : {TempDownload(), TempDescriptor()}) {
+            std::wstring target = run.folder.File(link.substr(link.rfind(L'\\') + 1) + L".linked");
+            EXPECT_TRUE(ReadWholeFile(target) == kLinkedContent)
+                << "written through " << fixture::ToUtf8(link);
+            EXPECT_TRUE(DeleteFileW(link.c_str())) << "the link itself stays";
+        }
+    };
+    return row;
 }
 
 // Planted beside the program (its working folder too) and preferred to Wine's own (the ctest
@@ -536,7 +526,6 @@ WholeRun SiteFolderLink() {
     WholeRun row = DescriptorFailing("SiteFolderLink", Endpoint::Http);
     row.lines.push_back(Line("SiteName: Sales"));
     row.lines.push_back(Line("Site dir create fail___"));
-    row.tempNew = {L"velmora_server.exe"};
     row.arrange = [](Run& run) {
         std::wstring base = ProgramFilesDir() + L"\\Velmora";
         CreateDirectoryW(base.c_str(), nullptr);
@@ -558,6 +547,47 @@ WholeRun SiteFolderLink() {
     return row;
 }
 
+// Where the site folder goes and what a link in its place leads to, for the hook below.
+std::wstring g_siteMovedTo;
+std::wstring g_siteLinkTarget;
+
+// Under Wine the nearest to a junction set on the site folder itself: the folder is moved away
+// and a link to another folder takes its name.
+void TurnSiteFolderIntoLink() {
+    // Once only, even when the row ends early.
+    ReplaceSiteFolderMadeHookForTesting(nullptr);
+    EXPECT_TRUE(RunShell(L"mv '" + UnixPath(SiteDir()) + L"' '" + UnixPath(g_siteMovedTo) +
+                         L"' && ln -s '" + UnixPath(g_siteLinkTarget) + L"' '" +
+                         UnixPath(SiteDir()) + L"'"));
+}
+
+// The site folder becomes a link right after the step made and opened it (a seam: the hook runs
+// in the worker, which runs in this process). Nothing is written or granted at the link's
+// target, and the agent is not started through it.
+WholeRun SiteFolderTurnedIntoLink() {
+    WholeRun row = DescriptorFailing("SiteFolderTurnedIntoLinkByHand", Endpoint::Http);
+    row.road = Road::ByHand;
+    row.lines.push_back(Line("SiteName: Sales"));
+    row.lines.push_back(Line("velmora_server.exe Copy fail___"));
+    row.programFilesNew = {L"Velmora", L"Velmora\\Sales"};
+    row.arrange = [](Run& run) {
+        run.target = run.folder.File(L"elsewhere");
+        ASSERT_TRUE(CreateDirectoryW(run.target.c_str(), nullptr));
+        run.targetMode = ModeBits(run.target);
+        ASSERT_NE(run.targetMode, "unreadable");
+        g_siteLinkTarget = run.target;
+        g_siteMovedTo = run.folder.File(L"moved");
+        ReplaceSiteFolderMadeHookForTesting(TurnSiteFolderIntoLink);
+    };
+    row.verify = [](Run& run) {
+        EXPECT_TRUE(Exists(g_siteMovedTo)) << "the folder was not moved";
+        EXPECT_EQ(NamesIn(run.target), std::set<std::wstring>()) << "written through the link";
+        EXPECT_EQ(ModeBits(run.target), run.targetMode) << "the link's target got the grant";
+        EXPECT_TRUE(RunShell(L"rm -f '" + UnixPath(SiteDir()) + L"'"));
+    };
+    return row;
+}
+
 std::vector<WholeRun> UnprivilegedRows() {
     return {PlantedDlls(),
             LogFolder("LogFolderOff", TraceOff),
@@ -568,7 +598,8 @@ std::vector<WholeRun> UnprivilegedRows() {
             LogFile("LogFileConsole", TraceConsole),
             LogFile("LogFileFile", TraceFile),
             LogFile("LogFileAppend", TraceFileAppend),
-            SiteFolderLink()};
+            SiteFolderLink(),
+            SiteFolderTurnedIntoLink()};
 }
 
 // The user ends the wizard by closing it before any installation step ran: on the address
@@ -657,8 +688,8 @@ std::vector<WholeRun> AllRows() {
     cases.push_back(ExpiredCertificate());
     for (WholeRun& c : DescriptorCases(Endpoint::Https)) cases.push_back(c);
     cases.push_back(UnwritableBase());
-    cases.push_back(LockedTempDownload(Endpoint::Https));
-    cases.push_back(LockedTempDownload(Endpoint::Http));
+    cases.push_back(PlantedTempLinks(Endpoint::Https));
+    cases.push_back(PlantedTempLinks(Endpoint::Http));
     for (WholeRun& c : StallRows()) cases.push_back(c);
     return cases;
 }

@@ -1,0 +1,19 @@
+#include "install/download_folder.h"
+
+#include "install/install_paths.h"
+#include "install/install_steps.h"
+#include "log/trace_log.h"
+#include "sys/private_folder.h"
+
+bool MakeDownloadFolder(FuncTrace& scope, PrivateFolder& folder) {
+    if (folder.Create(GetTempDirectory(), kDownloadFolderPrefix)) return true;
+    TraceMsg(scope, "TempDir create fail___");
+    return false;
+}
+
+HRESULT FetchIntoFolder(FuncTrace& scope, const PrivateFolder& folder, const std::wstring& url,
+                        const std::wstring& localPath, int https, URLDownCallBack* callback,
+                        InstallDisplay& display) {
+    if (!folder.IsIntact()) return E_ACCESSDENIED;
+    return FetchPublishedFile(scope, url, localPath, https, callback, display);
+}

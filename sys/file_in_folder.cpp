@@ -1,0 +1,106 @@
+#include "sys/file_in_folder.h"
+
+#include <winternl.h>
+
+#include "sys/scoped_handle.h"
+
+namespace {
+
+// The native open: the only call that names a file relative to an open folder. ntdll is in
+// every process from its start, so it is looked up, not loaded.
+using NtCreateFileCall = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES,
+                                          PIO_STATUS_BLOCK, PLARGE_INTEGER, ULONG, ULONG, ULONG,
+                                          ULONG, PVOID, ULONG);
+using StatusToErrorCall = ULONG(NTAPI*)(NTSTATUS);
+
+constexpr ULONG kOpen = 1;
+constexpr ULONG kCreate = 2;
+constexpr ULONG kOpenIf = 3;
+constexpr ULONG kDirectoryFile = 0x1;
+constexpr ULONG kSynchronousIo = 0x20;
+constexpr ULONG kNonDirectoryFile = 0x40;
+constexpr ULONG kOpenReparsePoint = 0x200000;
+constexpr ULONG kCaseInsensitive = 0x40;
+
+template <typename Function>
+Function NtDllFunction(const char* name) {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll == nullptr) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(ntdll, name)));
+}
+
+bool IsBareName(const std::wstring& name) {
+    if (name.empty() || name == L"." || name == L"..") return false;
+    return name.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
+HANDLE OpenIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share, ULONG disposition,
+              ULONG options, SECURITY_ATTRIBUTES* security) {
+    static const auto create = NtDllFunction<NtCreateFileCall>("NtCreateFile");
+    static const auto toError = NtDllFunction<StatusToErrorCall>("RtlNtStatusToDosError");
+    if (create == nullptr || toError == nullptr) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    if (!IsBareName(name) || name.size() * sizeof(wchar_t) > 0xFFFE) {
+        SetLastError(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    UNICODE_STRING text;
+    text.Buffer = const_cast<PWSTR>(name.c_str());
+    text.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    text.MaximumLength = text.Length;
+    OBJECT_ATTRIBUTES attributes = {};
+    attributes.Length = sizeof(attributes);
+    attributes.RootDirectory = folder;
+    attributes.ObjectName = &text;
+    attributes.Attributes = kCaseInsensitive;
+    attributes.SecurityDescriptor = security != nullptr ? security->lpSecurityDescriptor : nullptr;
+    IO_STATUS_BLOCK status = {};
+    HANDLE opened = nullptr;
+    NTSTATUS result =
+        create(&opened, access | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
+               share, disposition, options | kSynchronousIo | kOpenReparsePoint, nullptr, 0);
+    if (result < 0) {
+        SetLastError(toError(result));
+        return nullptr;
+    }
+    return opened;
+}
+
+}  // namespace
+
+// Removing an entry deletes a link or a second name, never what it leads to.
+bool RemoveFileIn(HANDLE folder, const std::wstring& name) {
+    ScopedKernelHandle entry(OpenIn(folder, name, DELETE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kOpen,
+                                    kNonDirectoryFile, nullptr));
+    if (!entry) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return SetFileInformationByHandle(entry.Get(), FileDispositionInfo, &disposition,
+                                      sizeof(disposition)) != FALSE;
+}
+
+HANDLE OpenOrCreateFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share) {
+    return OpenIn(folder, name, access, share, kOpenIf, kDirectoryFile, nullptr);
+}
+
+HANDLE CreateNewFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
+                       SECURITY_ATTRIBUTES* security) {
+    return OpenIn(folder, name, access, share, kCreate, kNonDirectoryFile, security);
+}
+
+HANDLE CreateFreshFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
+                         SECURITY_ATTRIBUTES* security) {
+    if (!RemoveFileIn(folder, name)) return nullptr;
+    return CreateNewFileIn(folder, name, access, share, security);
+}
+
+HANDLE CreateNewFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
+                         SECURITY_ATTRIBUTES* security) {
+    return OpenIn(folder, name, access, share, kCreate, kDirectoryFile, security);
+}
+
+HANDLE OpenFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share) {
+    return OpenIn(folder, name, access, share, kOpen, kNonDirectoryFile, nullptr);
+}

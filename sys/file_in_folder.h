@@ -1,0 +1,37 @@
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+// Entries opened by their bare name inside a folder the caller holds open, never through the
+// folder's path: whatever has become of the path meanwhile (a junction or symbolic link in
+// place of the folder or of a folder above it), the entry lies in the held folder itself. A
+// name with a separator, a stream or a dot name is refused. Null (or false) on failure, with
+// the system's error code in GetLastError().
+
+// Opens the folder name inside folder, or creates it when missing; a link under that name is
+// opened as itself, never followed. Whether it is a plain folder is left to the caller.
+HANDLE OpenOrCreateFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share);
+
+// Creates the file name inside folder, atomically with its opening: fails when anything
+// stands under that name already (ERROR_FILE_EXISTS), so the handle is the new file.
+HANDLE CreateNewFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
+                       SECURITY_ATTRIBUTES* security);
+
+// Creates the file name anew inside folder, with security (may be null for the inherited
+// access). Whatever stood under that name before (a file, a second name of another file, a
+// link) is removed as an entry first and never opened for writing, so nothing but the new file
+// is written through the handle.
+HANDLE CreateFreshFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
+                         SECURITY_ATTRIBUTES* security);
+
+// Creates the folder name inside folder, atomically with its opening: fails when anything
+// stands under that name already (ERROR_ALREADY_EXISTS), so the handle is the new folder.
+HANDLE CreateNewFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
+                         SECURITY_ATTRIBUTES* security);
+
+// Removes the entry name (a file, a link as itself) from folder; true also when there is none.
+bool RemoveFileIn(HANDLE folder, const std::wstring& name);
+
+// Opens the existing file name inside folder without following a link.
+HANDLE OpenFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share);
