@@ -14,6 +14,7 @@
 #include "install/install_steps.h"
 #include "install/url_down_callback.h"
 #include "log/func_trace.h"
+#include "res/resource.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "install/site_folder_test_hook.h"
+#include "log/trace_sink.h"
 #include "tests/unit/update_server_env.h"
 
 namespace {
