@@ -5,7 +5,7 @@
 #include "log/func_trace.h"
 #include "log/trace_log.h"
 #include "sys/module_info.h"
-#include "sys/scoped_handle.h"
+#include "sys/reg_key.h"
 
 namespace {
 
@@ -20,12 +20,11 @@ bool CVelmora_SetupApp::WriteRegcompatibility() {
     FuncTrace scope("CVelmora_SetupApp::WriteRegcompatibility");
     std::wstring programPath = GetModulePath();
 
-    ScopedRegKey regKey;
-    LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, kLayersKey, 0, kLayersAccess, regKey.Receive());
+    RegKey regKey;
+    LONG result = regKey.Open(HKEY_CURRENT_USER, kLayersKey, kLayersAccess);
     if (result != ERROR_SUCCESS) {
         TraceMsg(scope, "regKey.Open fail_(funcRet: 0x%x)", static_cast<unsigned>(result));
-        result = RegCreateKeyExW(HKEY_CURRENT_USER, kLayersKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                 kLayersAccess, nullptr, regKey.Receive(), nullptr);
+        result = regKey.Create(HKEY_CURRENT_USER, kLayersKey, kLayersAccess);
         if (result != ERROR_SUCCESS) {
             TraceMsg(scope, "regKey.Create fail_(funcRet: 0x%x)", static_cast<unsigned>(result));
             return false;
@@ -33,8 +32,7 @@ bool CVelmora_SetupApp::WriteRegcompatibility() {
         TraceMsg(scope, "regKey.Create success.");
     }
 
-    result = RegSetValueExW(regKey.Get(), programPath.c_str(), 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(kCompatLayer), sizeof(kCompatLayer));
+    result = regKey.WriteString(programPath, kCompatLayer);
     if (result != ERROR_SUCCESS) {
         TraceMsg(scope, "regKey.SetStringValue fail_(funcRet: %x)", static_cast<unsigned>(result));
         return false;

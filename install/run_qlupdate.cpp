@@ -136,7 +136,7 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
         TraceMsg(scope, "UpdateURL is empty___");
         return -1;
     }
-    StoreRegDword(HostValuePath(host, L"LANGUAGE"), 3);
+    RegDwordValue(HostValuePath(host, L"LANGUAGE")).Write(3);
 
     std::wstring descriptorUrl = PublishedFileURL(host, port, https, kServiceDescriptorPath);
     TraceMsgW(scope, L"%s", descriptorUrl.c_str());
@@ -166,7 +166,7 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
 
     std::wstring siteName;
     if (!ReadSiteName(scope, descriptorPath, siteName)) return -1;
-    StoreRegDword(HostValuePath(host, L"Update\\DontQuestionDesktopShortcut"), 1);
+    RegDwordValue(HostValuePath(host, L"Update\\DontQuestionDesktopShortcut")).Write(1);
 
     // The name comes from the server and the program runs elevated: it must name one
     // directory right below the base directory, nothing else.
@@ -216,7 +216,7 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
     descriptorCopy.Close();
     downloaded.Close();
 
-    StoreRegDword(HostValuePath(host, L"PRODUCT"), 1);
+    RegDwordValue(HostValuePath(host, L"PRODUCT")).Write(1);
     bool started = RunAndWait(scope, kAgentFile, "QLUpdate.exe", L"-ou", siteDir, agentHeld);
     OpenAgentToUsers(siteHeld.Get());
     if (ran != nullptr) *ran = started;

@@ -5,6 +5,7 @@
 #include "log/trace_sink.h"
 #include "log/trace_test_hook.h"
 #include "sys/path_text.h"
+#include "sys/reg_key.h"
 #include "sys/scoped_handle.h"
 
 namespace {
@@ -16,24 +17,19 @@ constexpr DWORD kTextUnits = MAX_PATH;
 const wchar_t* g_modulePathForTesting = nullptr;
 
 // A value too large for its buffer counts as missing.
-bool ReadTraceValue(const std::wstring& name, void* data, DWORD size) {
-    ScopedRegKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kTraceKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
-        return false;
-    return RegQueryValueExW(key.Get(), name.c_str(), nullptr, nullptr, static_cast<BYTE*>(data),
-                            &size) == ERROR_SUCCESS;
-}
-
 std::wstring ReadTraceText(const std::wstring& name) {
-    // One unit beyond the value's 260 keeps an unterminated value terminated.
-    wchar_t text[kTextUnits + 1] = {};
-    if (!ReadTraceValue(name, text, kTextUnits * sizeof(wchar_t))) return std::wstring();
-    return std::wstring(text);
+    std::wstring text;
+    RegKey key;
+    if (key.Open(HKEY_CURRENT_USER, kTraceKey, KEY_READ) == ERROR_SUCCESS)
+        key.ReadString(name, kTextUnits, text);
+    return text;
 }
 
 DWORD ReadTraceModeValue(const std::wstring& name) {
     DWORD mode = TraceOff;
-    if (!ReadTraceValue(name, &mode, sizeof(mode))) return TraceOff;
+    RegKey key;
+    if (key.Open(HKEY_CURRENT_USER, kTraceKey, KEY_READ) == ERROR_SUCCESS)
+        key.ReadDword(name, mode);
     return mode;
 }
 
