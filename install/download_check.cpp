@@ -1,7 +1,6 @@
 #include "install/download_check.h"
 
 #include "install/program_image.h"
-#include "sys/plain_file.h"
 #include "sys/scoped_handle.h"
 
 namespace {
@@ -52,5 +51,3 @@ unsigned long long FileSizeOnDisk(const std::wstring& path) {
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
     return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
-
-HANDLE HoldDownloadedFile(const std::wstring& path) { return HoldPlainFile(path); }

@@ -15,8 +15,3 @@ bool IsWindowsProgramFile(const std::wstring& path);
 
 // The size of the file at path; 0 when it is missing or a directory.
 unsigned long long FileSizeOnDisk(const std::wstring& path);
-
-// Holds a finished download: the plain file at path opened for reading and shared for reading
-// only, so that no other process can write, rename or delete it while the step checks and
-// starts or moves it. Null when it cannot be held, which counts as a failed download.
-HANDLE HoldDownloadedFile(const std::wstring& path);

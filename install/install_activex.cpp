@@ -10,6 +10,7 @@
 #include "log/func_trace.h"
 #include "log/trace_log.h"
 #include "res/resource.h"
+#include "sys/plain_file.h"
 #include "sys/private_folder.h"
 
 namespace {
@@ -38,7 +39,7 @@ bool DownloadInstaller(FuncTrace& scope, const PrivateFolder& folder, const wcha
 
         // A saved error page is no installer, and a file that cannot be held may be replaced:
         // such an attempt has failed.
-        if (hr >= 0) held.Reset(HoldDownloadedFile(localPath));
+        if (hr >= 0) held.Reset(HoldPlainFile(localPath));
         downloaded = held && IsWholeWindowsProgram(held.Get());
         TraceMsg(scope, downloaded ? "Velmora ActiveX 7i.exe Download Success..."
                                    : "Velmora ActiveX 7i.exe Download fail_ and continue loop.");

@@ -154,7 +154,7 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
     // Held from its download until it has been copied, so what is read is what is kept.
     ScopedKernelHandle descriptorHeld;
     if (hr >= 0) {
-        descriptorHeld.Reset(HoldDownloadedFile(descriptorPath));
+        descriptorHeld.Reset(HoldPlainFile(descriptorPath));
         DWORD error = GetLastError();
         if (!descriptorHeld) hr = error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
     }
@@ -204,7 +204,7 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
     hr = FetchIntoFolder(scope, downloads, agentUrl, agentDownload, https, &callback, display);
     // A saved error page is never placed or started as the agent.
     ScopedKernelHandle downloaded;
-    if (hr >= 0) downloaded.Reset(HoldDownloadedFile(agentDownload));
+    if (hr >= 0) downloaded.Reset(HoldPlainFile(agentDownload));
     ScopedKernelHandle agentHeld;
     if (downloaded && IsWholeWindowsProgram(downloaded.Get()))
         agentHeld.Reset(PlaceAgent(siteHeld.Get(), downloaded.Get()));

@@ -48,11 +48,7 @@ class ServiceDescriptorScanner {
 // The whole reading rule on the bytes of one descriptor.
 DescriptorReading ParseServiceDescriptor(const char* data, size_t size);
 
-// Beside the pure reading, in service_descriptor_file.cpp: the platform's conversion and the
-// file.
-
-// UTF-8 to UTF-16 as the platform converts it, invalid sequences as replacement characters.
-std::wstring Utf8ToWide(const std::string& text);
+// Beside the pure reading, in service_descriptor_file.cpp: the file.
 
 // Reads the site name from the descriptor file at path and logs through the caller's scope:
 // "velmora_server.exe Open fail___", "Wrong xml___" (also for a descriptor without any start

@@ -16,8 +16,6 @@ constexpr size_t kReadChunk = 64 * 1024;
 
 }  // namespace
 
-std::wstring Utf8ToWide(const std::string& text) { return CodePageToWide(CP_UTF8, text); }
-
 bool ReadSiteName(FuncTrace& scope, const std::wstring& path, std::wstring& siteName) {
     ScopedCFile file(_wfsopen(path.c_str(), L"rb", _SH_DENYNO));
     if (!file) {
@@ -37,7 +35,7 @@ bool ReadSiteName(FuncTrace& scope, const std::wstring& path, std::wstring& site
         TraceMsg(scope, "Wrong xml___");
         return false;
     }
-    siteName = Utf8ToWide(reading.siteNameUtf8);
+    siteName = CodePageToWide(CP_UTF8, reading.siteNameUtf8);
     TraceMsg(scope, "SiteName: %S", siteName.c_str());
     return true;
 }

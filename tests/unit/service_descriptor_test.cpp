@@ -8,6 +8,7 @@
 #include "install/service_descriptor.h"
 #include "log/func_trace.h"
 #include "log/trace_test_hook.h"
+#include "sys/text_convert.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -129,7 +130,7 @@ TEST(ServiceDescriptor, ScannerGivesTheSameReadingWholeOrByteByByte) {
         SCOPED_TRACE(c.label);
         DescriptorReading whole = ParseServiceDescriptor(c.bytes.data(), c.bytes.size());
         EXPECT_EQ(whole.outcome, c.outcome);
-        EXPECT_EQ(Utf8ToWide(whole.siteNameUtf8), c.siteName);
+        EXPECT_EQ(CodePageToWide(CP_UTF8, whole.siteNameUtf8), c.siteName);
 
         ServiceDescriptorScanner scanner;
         for (char byte : c.bytes) {
@@ -137,7 +138,7 @@ TEST(ServiceDescriptor, ScannerGivesTheSameReadingWholeOrByteByByte) {
         }
         DescriptorReading pieces = scanner.Finish();
         EXPECT_EQ(pieces.outcome, c.outcome);
-        EXPECT_EQ(Utf8ToWide(pieces.siteNameUtf8), c.siteName);
+        EXPECT_EQ(CodePageToWide(CP_UTF8, pieces.siteNameUtf8), c.siteName);
     }
 }
 
@@ -170,7 +171,7 @@ TEST(ServiceDescriptor, NameConversionKeepsUtf16Units) {
         std::string bytes = "<servicename>" + c.name + "</servicename>\n";
         DescriptorReading reading = ParseServiceDescriptor(bytes.data(), bytes.size());
         EXPECT_EQ(reading.outcome, DescriptorOutcome::Found);
-        EXPECT_EQ(Utf8ToWide(reading.siteNameUtf8), c.site);
+        EXPECT_EQ(CodePageToWide(CP_UTF8, reading.siteNameUtf8), c.site);
     }
 }
 
