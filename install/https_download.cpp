@@ -11,6 +11,7 @@
 #include "install/url_down_callback.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
+#include "sys/file_in_folder.h"
 #include "sys/lazy_api.h"
 #include "sys/scoped_handle.h"
 
@@ -70,13 +71,6 @@ HANDLE CreateLocalFile(const wchar_t* localPath) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// The file goes when its handle is closed; nobody else holds it open.
-void DeleteOnClose(HANDLE file) {
-    FILE_DISPOSITION_INFO disposition = {};
-    disposition.DeleteFile = TRUE;
-    SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition));
-}
-
 // Copies the response body into the file block by block; total counts the bytes written.
 HRESULT CopyBody(FuncTrace& scope, HINTERNET request, HANDLE file, URLDownCallBack* callback,
                  unsigned long long& total) {
@@ -87,7 +81,7 @@ HRESULT CopyBody(FuncTrace& scope, HINTERNET request, HANDLE file, URLDownCallBa
         if (!LazyApi::InternetReadFile(request, block.data(), kTransferBlock, &read)) {
             HRESULT failure = TraceInternetFailure(scope, clock, GetLastError());
             // A stalled download leaves nothing behind.
-            if (failure == kDownloadTimedOut) DeleteOnClose(file);
+            if (failure == kDownloadTimedOut) DeleteWhenClosed(file);
             return failure;
         }
         if (read == 0) return S_OK;

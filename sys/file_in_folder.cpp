@@ -70,15 +70,19 @@ HANDLE OpenIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share
 
 }  // namespace
 
+bool DeleteWhenClosed(HANDLE entry) {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return SetFileInformationByHandle(entry, FileDispositionInfo, &disposition,
+                                      sizeof(disposition)) != FALSE;
+}
+
 // Removing an entry deletes a link or a second name, never what it leads to.
 bool RemoveFileIn(HANDLE folder, const std::wstring& name) {
     ScopedKernelHandle entry(OpenIn(folder, name, DELETE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kOpen,
                                     kNonDirectoryFile, nullptr));
     if (!entry) return GetLastError() == ERROR_FILE_NOT_FOUND;
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    return SetFileInformationByHandle(entry.Get(), FileDispositionInfo, &disposition,
-                                      sizeof(disposition)) != FALSE;
+    return DeleteWhenClosed(entry.Get());
 }
 
 HANDLE OpenOrCreateFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share) {

@@ -30,6 +30,10 @@ HANDLE CreateFreshFileIn(HANDLE folder, const std::wstring& name, DWORD access, 
 HANDLE CreateNewFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
                          SECURITY_ATTRIBUTES* security);
 
+// Marks the open entry (a file, or an empty folder) to be removed when its last handle closes;
+// the handle needs DELETE access.
+bool DeleteWhenClosed(HANDLE entry);
+
 // Removes the entry name (a file, a link as itself) from folder; true also when there is none.
 bool RemoveFileIn(HANDLE folder, const std::wstring& name);
 

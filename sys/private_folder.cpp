@@ -64,9 +64,7 @@ bool RemoveFolderIfSame(const std::wstring& path, const BY_HANDLE_FILE_INFORMATI
     BY_HANDLE_FILE_INFORMATION found;
     if (!GetFileInformationByHandle(folder.Get(), &found) || !IsSameFile(found, identity))
         return true;
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    SetFileInformationByHandle(folder.Get(), FileDispositionInfo, &disposition,
-                               sizeof(disposition));
+    DeleteWhenClosed(folder.Get());
     folder.Close();
     return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
