@@ -14,8 +14,6 @@
 
 CVelmora_SetupApp theApp;
 
-WizardState& TheWizardState() { return theApp; }
-
 BOOL CVelmora_SetupApp::InitInstance() {
     InitTraceLog();
     FuncTrace scope("CVelmora_SetupApp::InitInstance");
@@ -39,9 +37,7 @@ BOOL CVelmora_SetupApp::InitInstance() {
     InitCommonControlsEx(&controls);
 
     {
-        CVelmora_SetupDlg page;
-        page.m_strPresetAddress = preset.text;
-        page.m_bHttps = preset.https;
+        CVelmora_SetupDlg page(*this, preset.text, preset.https == 1);
         page.DoModal();
     }
     return FALSE;

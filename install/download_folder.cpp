@@ -11,9 +11,10 @@ bool MakeDownloadFolder(FuncTrace& scope, PrivateFolder& folder) {
     return false;
 }
 
-HRESULT FetchIntoFolder(FuncTrace& scope, const PrivateFolder& folder, const std::wstring& url,
-                        const std::wstring& localPath, int https, URLDownCallBack* callback,
+HRESULT FetchIntoFolder(FuncTrace& scope, const PrivateFolder& folder,
+                        const ServiceAddress& service, const std::wstring& path,
+                        const std::wstring& localPath, URLDownCallBack* callback,
                         InstallDisplay& display) {
     if (!folder.IsIntact()) return E_ACCESSDENIED;
-    return FetchPublishedFile(scope, url, localPath, https, callback, display);
+    return FetchPublishedFile(scope, service, path, localPath, callback, display);
 }

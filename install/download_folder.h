@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <string>
 
+#include "install/service_address.h"
+
 class FuncTrace;
 class InstallDisplay;
 class PrivateFolder;
@@ -20,6 +22,7 @@ bool MakeDownloadFolder(FuncTrace& scope, PrivateFolder& folder);
 
 // FetchPublishedFile (install/install_steps.h) into localPath inside folder, only while the
 // folder is still the one it made; E_ACCESSDENIED otherwise.
-HRESULT FetchIntoFolder(FuncTrace& scope, const PrivateFolder& folder, const std::wstring& url,
-                        const std::wstring& localPath, int https, URLDownCallBack* callback,
+HRESULT FetchIntoFolder(FuncTrace& scope, const PrivateFolder& folder,
+                        const ServiceAddress& service, const std::wstring& path,
+                        const std::wstring& localPath, URLDownCallBack* callback,
                         InstallDisplay& display);

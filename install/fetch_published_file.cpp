@@ -7,6 +7,7 @@
 #include "install/install_display.h"
 #include "install/install_steps.h"
 #include "install/quiet_period.h"
+#include "install/server_urls.h"
 #include "install/stall_watch.h"
 #include "install/url_down_callback.h"
 #include "install/web_file_size.h"
@@ -28,14 +29,16 @@ HRESULT MonikerDownload(FuncTrace& scope, const std::wstring& url, const std::ws
 
 }  // namespace
 
-HRESULT FetchPublishedFile(FuncTrace& scope, const std::wstring& url, const std::wstring& localPath,
-                           int https, URLDownCallBack* callback, InstallDisplay& display) {
+HRESULT FetchPublishedFile(FuncTrace& scope, const ServiceAddress& service,
+                           const std::wstring& path, const std::wstring& localPath,
+                           URLDownCallBack* callback, InstallDisplay& display) {
+    std::wstring url = PublishedFileURL(service, path);
     // The size only scales the bar: the file may change between the two requests, and an
     // error page may answer the first one.
-    int size = GetWebFileSize(url.c_str(), https);
+    int size = GetWebFileSize(url.c_str(), service.https);
     LazyApi::DeleteUrlCacheEntryW(url.c_str());
     display.SetProgressRange(size);
-    if (https == 1) return URLDownloadToFileOnHttps(url.c_str(), localPath.c_str(), callback);
+    if (service.https) return URLDownloadToFileOnHttps(url.c_str(), localPath.c_str(), callback);
 
     // The watch needs a callback to see the download move, with a bar or without.
     URLDownCallBack ownCallback;

@@ -21,20 +21,20 @@ const char kInstallerFileNarrow[] = "Velmora ActiveX 7i_jp.exe";
 
 // Up to five attempts, back to back, into the step's own folder; true when the last one saved
 // a whole program, which held then holds.
-bool DownloadInstaller(FuncTrace& scope, const PrivateFolder& folder, const wchar_t* host, int port,
-                       int https, InstallDisplay& display, ScopedKernelHandle& held) {
+bool DownloadInstaller(FuncTrace& scope, const PrivateFolder& folder, const ServiceAddress& service,
+                       InstallDisplay& display, ScopedKernelHandle& held) {
     std::wstring localPath = folder.File(kInstallerFile);
     bool downloaded = false;
     for (int attempt = 0; attempt < kMaxDownloadAttempts; ++attempt) {
         held.Close();
-        std::wstring url = PublishedFileURL(host, port, https, kLauncherInstallerPath);
+        std::wstring url = PublishedFileURL(service, kLauncherInstallerPath);
         TraceMsg(scope, "ServerFilePath: %S", url.c_str());
         display.SetInfoText(IDS_LAUNCHER_DOWNLOADING);
         TraceMsg(scope, "DownFilePath: %S", localPath.c_str());
 
-        URLDownCallBack callback;
-        callback.m_pProgressCtrl = display.ProgressBar();
-        HRESULT hr = FetchIntoFolder(scope, folder, url, localPath, https, &callback, display);
+        URLDownCallBack callback(display.ProgressBar());
+        HRESULT hr = FetchIntoFolder(scope, folder, service, kLauncherInstallerPath, localPath,
+                                     &callback, display);
         TraceMsg(scope, "URLDownloadToFile ret: 0x%08x", static_cast<unsigned>(hr));
 
         // A saved error page is no installer, and a file that cannot be held may be replaced:
@@ -50,16 +50,11 @@ bool DownloadInstaller(FuncTrace& scope, const PrivateFolder& folder, const wcha
 
 }  // namespace
 
-int InstallActiveX(const wchar_t* host, int port, int https, bool automatic,
-                   InstallDisplay& display, bool* ran) {
+StepOutcome InstallActiveX(const ServiceAddress& service, bool automatic, InstallDisplay& display) {
     FuncTrace scope("VLDownloadDlg::InstallActiveX");
-    if (host == nullptr) {
-        TraceMsg(scope, "UpdateURL is null___");
-        return -1;
-    }
-    if (*host == L'\0') {
+    if (service.host.empty()) {
         TraceMsg(scope, "UpdateURL is empty___");
-        return -1;
+        return StepOutcome::NoHost;
     }
 
     // The temporary folder is the user's own: the installer is saved in a new folder of the
@@ -69,7 +64,7 @@ int InstallActiveX(const wchar_t* host, int port, int https, bool automatic,
     // process can replace it.
     ScopedKernelHandle held;
     bool downloaded = MakeDownloadFolder(scope, folder) &&
-                      DownloadInstaller(scope, folder, host, port, https, display, held);
+                      DownloadInstaller(scope, folder, service, display, held);
     display.SetInfoText(IDS_LAUNCHER_INSTALLING);
     bool started = false;
     if (downloaded && folder.IsIntact()) {
@@ -78,6 +73,5 @@ int InstallActiveX(const wchar_t* host, int port, int https, bool automatic,
     }
     // Let go before the folder is removed with the download in it.
     held.Close();
-    if (ran != nullptr) *ran = started;
-    return 0;
+    return started ? StepOutcome::Ran : StepOutcome::Failed;
 }

@@ -130,27 +130,27 @@ SiteFolderMadeHook ReplaceSiteFolderMadeHookForTesting(SiteFolderMadeHook hook) 
     return previous;
 }
 
-int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& display, bool* ran) {
+StepOutcome RunQLUpdate(const ServiceAddress& service, InstallDisplay& display) {
     FuncTrace scope("VLDownloadDlg::RunQLUpdate");
+    const std::wstring& host = service.host;
     if (host.empty()) {
         TraceMsg(scope, "UpdateURL is empty___");
-        return -1;
+        return StepOutcome::NoHost;
     }
     RegDwordValue(HostValuePath(host, L"LANGUAGE")).Write(3);
 
-    std::wstring descriptorUrl = PublishedFileURL(host, port, https, kServiceDescriptorPath);
+    std::wstring descriptorUrl = PublishedFileURL(service, kServiceDescriptorPath);
     TraceMsgW(scope, L"%s", descriptorUrl.c_str());
     // The temporary folder is the user's own: both downloads land in a new folder of the
     // step's own inside it, which goes away with everything in it when the step ends.
     PrivateFolder downloads;
-    if (!MakeDownloadFolder(scope, downloads)) return -1;
+    if (!MakeDownloadFolder(scope, downloads)) return StepOutcome::Failed;
     std::wstring descriptorPath = downloads.File(kDescriptorFile);
     TraceMsgW(scope, L"%s", descriptorPath.c_str());
 
-    URLDownCallBack callback;
-    callback.m_pProgressCtrl = display.ProgressBar();
-    HRESULT hr =
-        FetchIntoFolder(scope, downloads, descriptorUrl, descriptorPath, https, &callback, display);
+    URLDownCallBack callback(display.ProgressBar());
+    HRESULT hr = FetchIntoFolder(scope, downloads, service, kServiceDescriptorPath, descriptorPath,
+                                 &callback, display);
     // Held from its download until it has been copied, so what is read is what is kept.
     ScopedKernelHandle descriptorHeld;
     if (hr >= 0) {
@@ -161,24 +161,24 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
     if (hr < 0) {
         TraceMsg(scope, "%d\t%x", hr, static_cast<unsigned>(hr));
         TraceMsg(scope, "velmora_server.exe Download fail___");
-        return -1;
+        return StepOutcome::Failed;
     }
 
     std::wstring siteName;
-    if (!ReadSiteName(scope, descriptorPath, siteName)) return -1;
+    if (!ReadSiteName(scope, descriptorPath, siteName)) return StepOutcome::Failed;
     RegDwordValue(HostValuePath(host, L"Update\\DontQuestionDesktopShortcut")).Write(1);
 
     // The name comes from the server and the program runs elevated: it must name one
     // directory right below the base directory, nothing else.
     if (!IsSafeSiteName(siteName)) {
         TraceMsg(scope, "Site dir create fail___");
-        return -1;
+        return StepOutcome::Failed;
     }
     std::wstring baseDir = BaseDirectoryPath(ProgramFilesDirectory());
     ScopedKernelHandle baseHeld;
     if (!MakeBaseFolder(baseDir, baseHeld)) {
         TraceMsg(scope, "Velmora basedir create fail___");
-        return -1;
+        return StepOutcome::Failed;
     }
     if (baseHeld) GrantUsersAccessOnVista(baseHeld.Get());
 
@@ -186,7 +186,7 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
     ScopedKernelHandle siteHeld(MakeSiteFolder(baseHeld.Get(), siteDir, siteName));
     if (!siteHeld) {
         TraceMsg(scope, "Site dir create fail___");
-        return -1;
+        return StepOutcome::Failed;
     }
     if (g_siteFolderMadeHook != nullptr) g_siteFolderMadeHook();
     GrantUsersAccessOnVista(siteHeld.Get());
@@ -194,14 +194,14 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
     ScopedKernelHandle descriptorCopy(PlaceDescriptorCopy(siteHeld.Get(), descriptorHeld.Get()));
     if (!descriptorCopy || !SitePathLeadsToHeldFolder(siteHeld.Get(), siteDir)) {
         TraceMsg(scope, "velmora_server.exe Copy fail___");
-        return -1;
+        return StepOutcome::Failed;
     }
     descriptorHeld.Close();
 
     display.SetInfoText(IDS_AGENT_INSTALLING);
-    std::wstring agentUrl = PublishedFileURL(host, port, https, kUpdateAgentPath);
     std::wstring agentDownload = downloads.File(kAgentFile);
-    hr = FetchIntoFolder(scope, downloads, agentUrl, agentDownload, https, &callback, display);
+    hr = FetchIntoFolder(scope, downloads, service, kUpdateAgentPath, agentDownload, &callback,
+                         display);
     // A saved error page is never placed or started as the agent.
     ScopedKernelHandle downloaded;
     if (hr >= 0) downloaded.Reset(HoldPlainFile(agentDownload));
@@ -209,8 +209,8 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
     if (downloaded && IsWholeWindowsProgram(downloaded.Get()))
         agentHeld.Reset(PlaceAgent(siteHeld.Get(), downloaded.Get()));
     if (!agentHeld) {
-        TraceMsg(scope, "%S Download fail___", agentUrl.c_str());
-        return -1;
+        TraceMsg(scope, "%S Download fail___", PublishedFileURL(service, kUpdateAgentPath).c_str());
+        return StepOutcome::Failed;
     }
     // The agent now keeps the site folder from being emptied; it needs its descriptor free.
     descriptorCopy.Close();
@@ -219,6 +219,5 @@ int RunQLUpdate(const std::wstring& host, int port, int https, InstallDisplay& d
     RegDwordValue(HostValuePath(host, L"PRODUCT")).Write(1);
     bool started = RunAndWait(scope, kAgentFile, "QLUpdate.exe", L"-ou", siteDir, agentHeld);
     OpenAgentToUsers(siteHeld.Get());
-    if (ran != nullptr) *ran = started;
-    return 0;
+    return started ? StepOutcome::Ran : StepOutcome::Failed;
 }

@@ -54,10 +54,10 @@ STDMETHODIMP URLDownCallBack::OnProgress(ULONG ulProgress, ULONG ulProgressMax, 
     // The end report of the direct download carries what was written, not what was announced.
     if (ulStatusCode != BINDSTATUS_ENDDOWNLOADDATA && ulProgressMax > m_announcedLength)
         m_announcedLength = ulProgressMax;
-    if (m_pProgressCtrl == nullptr) return E_NOTIMPL;
+    if (m_progressBar == nullptr) return E_NOTIMPL;
     // The end report carries the total in its maximum; the others carry the bytes so far.
     ULONG position = ulStatusCode == BINDSTATUS_ENDDOWNLOADDATA ? ulProgressMax : ulProgress;
-    SendMessageW(m_pProgressCtrl, PBM_SETPOS, position, 0);
+    SendMessageW(m_progressBar, PBM_SETPOS, position, 0);
     return S_OK;
 }
 

@@ -10,7 +10,8 @@
 // that download's binding, so that a download that stalled can be ended.
 class URLDownCallBack : public IBindStatusCallback {
   public:
-    explicit URLDownCallBack(HWND progressCtrl = nullptr) : m_pProgressCtrl(progressCtrl) {}
+    // progressBar: the bar the reports move; null leaves every report unanswered.
+    explicit URLDownCallBack(HWND progressBar = nullptr) : m_progressBar(progressBar) {}
 
     // The length the download's own answer announced, as its begin and data reports carry it
     // (0 while none did): what a moniker download is checked against once it has finished.
@@ -41,12 +42,10 @@ class URLDownCallBack : public IBindStatusCallback {
 
     virtual ~URLDownCallBack();
 
-    // The progress bar's window; null leaves every report unanswered.
-    HWND m_pProgressCtrl;
-
   private:
     void ReleaseBinding();
 
+    HWND m_progressBar;
     ULONG m_announcedLength = 0;
     std::atomic<unsigned long long> m_lastReportTick{GetTickCount64()};
     IBinding* m_binding = nullptr;

@@ -10,7 +10,7 @@
 #include "sys/lazy_api.h"
 #include "sys/scoped_handle.h"
 
-int GetWebFileSize(const wchar_t* url, int https) {
+int GetWebFileSize(const wchar_t* url, bool https) {
     FuncTrace scope("VLDownloadDlg::GetWebFileSize");
     if (url == nullptr) {
         TraceMsg(scope, "FileURL is NULL___");
@@ -27,7 +27,7 @@ int GetWebFileSize(const wchar_t* url, int https) {
         return -1;
     }
 
-    DWORD openFlag = https == 1 ? kOpenFlagsHttps : kOpenFlagsHttp;
+    DWORD openFlag = https ? kOpenFlagsHttps : kOpenFlagsHttp;
     TraceMsg(scope, "openFlag: 0x%x", static_cast<unsigned>(openFlag));
     if (OpensNoHttpRequest(url)) {
         TraceMsg(scope, "OpenURL fail_");

@@ -4,16 +4,13 @@
 #include <system_error>
 #include <thread>
 
-#include "ui/message_text.h"
-#include "install/https_download.h"
 #include "install/install_steps.h"
-#include "install/web_file_size.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
 #include "res/resource.h"
 #include "sys/com_apartment.h"
+#include "ui/message_text.h"
 #include "ui/page_header.h"
-#include "ui/wizard_state.h"
 
 namespace {
 
@@ -27,7 +24,7 @@ constexpr UINT kStartAutoFinishMessage = WM_APP + 1;
 
 }  // namespace
 
-VLDownloadDlg::VLDownloadDlg() : Dialog(IDD_DOWNLOAD_PAGE) {}
+VLDownloadDlg::VLDownloadDlg(WizardState& state) : Dialog(IDD_DOWNLOAD_PAGE), m_state(state) {}
 
 BOOL VLDownloadDlg::OnInitDialog() {
     SetDlgItemTextW(m_hWnd, IDC_INFO_TEXT, LoadMessageText(IDS_DOWNLOAD_INFO).c_str());
@@ -93,58 +90,44 @@ void VLDownloadDlg::LeavePage(UINT notifyCode) {
 void VLDownloadDlg::StartInstallWorker() {
     EnableWindow(GetDlgItem(IDC_PREV), FALSE);
     EnableWindow(GetDlgItem(IDC_NEXT), FALSE);
-    TheWizardState().m_bInstalling = 1;
-    TheWizardState().m_nSetupOutcome = SetupIncomplete;
+    m_state.m_bInstalling = 1;
+    m_state.m_nSetupOutcome = SetupIncomplete;
     try {
         std::thread(InstallThreadProc, this).detach();
     } catch (const std::system_error&) {
-        TheWizardState().m_bInstalling = 0;
+        m_state.m_bInstalling = 0;
         FuncTrace scope("VLDownloadDlg::InstallThreadProc");
         TraceMsg(scope, "Install thread create fail___");
-        ShowStepsDone(m_hWnd);
+        ShowStepsDone(m_hWnd, m_state);
     }
 }
 
 void VLDownloadDlg::InstallThreadProc(VLDownloadDlg* page) {
     if (page == nullptr) return;
     HWND window = page->m_hWnd;
-    page->m_bInstallerRan = false;
-    page->m_bAgentRan = false;
+    WizardState& state = page->m_state;
+    StepOutcome installer = StepOutcome::NoHost;
+    StepOutcome agent = StepOutcome::NoHost;
     {
         ComApartment com;
-        if (page->InstallActiveX(page->m_strServerURL.c_str()) != -1) page->RunQLUpdate();
+        installer = InstallActiveX(page->m_service, state.m_bAutoSetup != 0, *page);
+        if (installer != StepOutcome::NoHost) agent = RunQLUpdate(page->m_service, *page);
     }
-    if (page->m_bInstallerRan && page->m_bAgentRan)
-        TheWizardState().m_nSetupOutcome = SetupCompleted;
-    TheWizardState().m_bInstalling = 0;
-    // From here on only the window handle is used: once the flag is down the wizard may end
-    // and take the page object with it.
-    ShowStepsDone(window);
+    if (installer == StepOutcome::Ran && agent == StepOutcome::Ran)
+        state.m_nSetupOutcome = SetupCompleted;
+    state.m_bInstalling = 0;
+    // From here on only the window handle and the state are used: once the flag is down the
+    // wizard may end and take the page object with it.
+    ShowStepsDone(window, state);
 }
 
-void VLDownloadDlg::ShowStepsDone(HWND window) {
+void VLDownloadDlg::ShowStepsDone(HWND window, const WizardState& state) {
     HWND next = ::GetDlgItem(window, IDC_NEXT);
     SetWindowTextW(next, LoadMessageText(IDS_COMPLETED).c_str());
     EnableWindow(next, TRUE);
     // The page's own thread moves the focus, so that Enter finishes.
     SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
-    if (TheWizardState().m_bAutoSetup) SendMessageW(window, kStartAutoFinishMessage, 0, 0);
-}
-
-int VLDownloadDlg::InstallActiveX(const wchar_t* host) {
-    return ::InstallActiveX(host, m_nServerPort, m_bHttps, TheWizardState().m_bAutoSetup != 0,
-                            *this, &m_bInstallerRan);
-}
-
-int VLDownloadDlg::RunQLUpdate() {
-    return ::RunQLUpdate(m_strServerURL, m_nServerPort, m_bHttps, *this, &m_bAgentRan);
-}
-
-int VLDownloadDlg::GetWebFileSize(const wchar_t* url) { return ::GetWebFileSize(url, m_bHttps); }
-
-HRESULT VLDownloadDlg::URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
-                                                URLDownCallBack* callback) {
-    return ::URLDownloadToFileOnHttps(url, localPath, callback);
+    if (state.m_bAutoSetup) SendMessageW(window, kStartAutoFinishMessage, 0, 0);
 }
 
 void VLDownloadDlg::SetInfoText(UINT16 stringId) {

@@ -1,14 +1,13 @@
 #pragma once
 
 #include <windows.h>
-#include <string>
 
 #include "install/install_display.h"
+#include "install/service_address.h"
 #include "res/resource.h"
 #include "sys/scoped_handle.h"
 #include "ui/dialog.h"
-
-class URLDownCallBack;
+#include "ui/wizard_state.h"
 
 // Notification codes the download page sends its parent (WM_NOTIFY, sender id 205).
 constexpr UINT kDownloadPageBack = 1010;
@@ -18,21 +17,10 @@ constexpr UINT kDownloadPageFinish = 2;
 // on a worker thread and reports back (Prev) or finishes the wizard (Next).
 class VLDownloadDlg : public Dialog, private InstallDisplay {
   public:
-    VLDownloadDlg();
+    explicit VLDownloadDlg(WizardState& state);
 
-    void SetServerURL(std::wstring host) { m_strServerURL = std::move(host); }
-
-    // The two installation steps the worker runs with this page's address, and the size
-    // query and direct download they use; each forwards to its step in install/.
-    int InstallActiveX(const wchar_t* host);
-    int RunQLUpdate();
-    int GetWebFileSize(const wchar_t* url);
-    static HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
-                                            URLDownCallBack* callback);
-
-    std::wstring m_strServerURL;
-    int m_nServerPort = 80;
-    int m_bHttps = 0;
+    // The address the installation steps download from; set before the page window is made.
+    void SetServiceAddress(const ServiceAddress& service) { m_service = service; }
 
   protected:
     BOOL OnInitDialog() override;
@@ -43,8 +31,9 @@ class VLDownloadDlg : public Dialog, private InstallDisplay {
     void StartInstallWorker();
     static void InstallThreadProc(VLDownloadDlg* page);
     // Names the finish button, enables it, gives it the focus and, in automatic mode, starts
-    // the finish timer; takes only the window, which may outlive the page object's use.
-    static void ShowStepsDone(HWND window);
+    // the finish timer; takes only the window and the state, which outlive the page object's
+    // use.
+    static void ShowStepsDone(HWND window, const WizardState& state);
     void OnPaint();
     void OnTimer(UINT_PTR timerId);
     // Prev and Next: hide the page, tell the parent, destroy the page window.
@@ -53,8 +42,7 @@ class VLDownloadDlg : public Dialog, private InstallDisplay {
     void SetProgressRange(int size) override;
     HWND ProgressBar() const override { return GetDlgItem(IDC_PROGRESS); }
 
+    WizardState& m_state;
+    ServiceAddress m_service;
     ScopedGdiObject m_bmpHeader;
-    // Whether this run's steps started and waited for their programs (worker thread only).
-    bool m_bInstallerRan = false;
-    bool m_bAgentRan = false;
 };

@@ -3,8 +3,6 @@
 #include <cwchar>
 #include <cwctype>
 
-#include "ui/message_text.h"
-#include "ui/preset_split.h"
 #include "install/reachability_probe.h"
 #include "install/server_urls.h"
 #include "log/func_trace.h"
@@ -13,8 +11,9 @@
 #include "sys/module_info.h"
 #include "sys/path_text.h"
 #include "ui/about_dlg.h"
+#include "ui/message_text.h"
 #include "ui/page_header.h"
-#include "ui/wizard_state.h"
+#include "ui/preset_split.h"
 
 namespace {
 
@@ -42,9 +41,13 @@ std::wstring ApplicationName() { return NameWithoutExtension(GetModuleName()); }
 
 }  // namespace
 
-CVelmora_SetupDlg::CVelmora_SetupDlg()
+CVelmora_SetupDlg::CVelmora_SetupDlg(WizardState& state, std::wstring presetAddress, bool https)
     : Dialog(IDD_VELMORA_SETUP_DIALOG),
-      m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
+      m_state(state),
+      m_strPresetAddress(std::move(presetAddress)),
+      m_bHttps(https),
+      m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_downloadPage(state) {}
 
 BOOL CVelmora_SetupDlg::OnInitDialog() {
     HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
@@ -60,7 +63,7 @@ BOOL CVelmora_SetupDlg::OnInitDialog() {
 
     InitPageControls();
 
-    if (TheWizardState().m_bAutoSetup) {
+    if (m_state.m_bAutoSetup) {
         EnableWindow(GetDlgItem(IDC_NEXT), FALSE);
         EnableWindow(GetDlgItem(IDCANCEL), FALSE);
         SetTimer(m_hWnd, kAutoNextTimer, kAutoNextDelayMs, nullptr);
@@ -74,7 +77,7 @@ void CVelmora_SetupDlg::InitPageControls() {
     SetDlgItemTextW(m_hWnd, IDC_ADDRESS_GROUP, LoadMessageText(IDS_ADDRESS_GROUP).c_str());
     SetDlgItemInt(m_hWnd, IDC_PORT, kDefaultPort, TRUE);
 
-    int schemeId = m_bHttps == 1 ? IDC_SCHEME_HTTPS : IDC_SCHEME_HTTP;
+    int schemeId = m_bHttps ? IDC_SCHEME_HTTPS : IDC_SCHEME_HTTP;
     HWND scheme = GetDlgItem(schemeId);
     if (scheme != nullptr) {
         SendMessageW(scheme, BM_SETCHECK, BST_CHECKED, 0);
@@ -161,7 +164,7 @@ bool CVelmora_SetupDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, IN
                 return true;
             }
             // Closing is refused while the installation runs.
-            return command == SC_CLOSE && TheWizardState().m_bInstalling;
+            return command == SC_CLOSE && m_state.m_bInstalling;
         }
         case WM_PAINT:
             OnPaint();
@@ -222,34 +225,34 @@ void CVelmora_SetupDlg::OnEnChangeHost() {
 void CVelmora_SetupDlg::OnBnClickedScheme(int controlId) {
     bool https = controlId == IDC_SCHEME_HTTPS;
     SetDlgItemTextW(m_hWnd, IDC_SCHEME_PREFIX, https ? L"https://" : L"http://");
-    m_bHttps = https ? 1 : 0;
+    m_bHttps = https;
 }
 
 void CVelmora_SetupDlg::OnBnClickedNext() {
     FuncTrace scope("CVelmora_SetupDlg::OnBnClickedNext");
-    if (!TheWizardState().m_bAutoSetup && !IsWindowEnabled(GetDlgItem(IDC_NEXT))) return;
+    if (!m_state.m_bAutoSetup && !IsWindowEnabled(GetDlgItem(IDC_NEXT))) return;
 
-    std::wstring host = TrimWhiteSpace(WindowText(GetDlgItem(IDC_HOST)));
-    int port = static_cast<int>(GetDlgItemInt(m_hWnd, IDC_PORT, nullptr, TRUE));
-    TraceMsg(scope, "ServerURL: %S, ServerPORT: %d", host.c_str(), port);
+    ServiceAddress service;
+    service.host = TrimWhiteSpace(WindowText(GetDlgItem(IDC_HOST)));
+    service.port = static_cast<int>(GetDlgItemInt(m_hWnd, IDC_PORT, nullptr, TRUE));
+    service.https = m_bHttps;
+    TraceMsg(scope, "ServerURL: %S, ServerPORT: %d", service.host.c_str(), service.port);
 
-    std::wstring url = ConnectionURL(host, port, m_bHttps);
+    std::wstring url = ConnectionURL(service);
     TraceMsg(scope, "ConnectionURL: %S", url.c_str());
     if (ServiceAnswers(scope, url)) {
-        OpenDownloadPage(host, port);
+        OpenDownloadPage(service);
         return;
     }
     TraceMsg(scope, "Server web connect fail___");
     ReportUnreachableService();
 }
 
-void CVelmora_SetupDlg::OpenDownloadPage(const std::wstring& host, int port) {
+void CVelmora_SetupDlg::OpenDownloadPage(const ServiceAddress& service) {
     // One page object, one window: a second window would share its timers and its worker.
     if (m_downloadPage.GetSafeHwnd() != nullptr) return;
-    m_downloadPage.SetServerURL(host);
-    m_downloadPage.m_nServerPort = port;
+    m_downloadPage.SetServiceAddress(service);
     m_downloadPage.Create(m_hWnd);
-    m_downloadPage.m_bHttps = m_bHttps;
     ShowPageControls(false);
 }
 
@@ -258,13 +261,13 @@ void CVelmora_SetupDlg::ReportUnreachableService() {
                 MB_OK | MB_ICONEXCLAMATION);
     // An unattended run whose check failed must still let the user retry or leave; the
     // preset address itself stays locked.
-    if (TheWizardState().m_bAutoSetup) {
+    if (m_state.m_bAutoSetup) {
         EnableWindow(GetDlgItem(IDC_NEXT), TRUE);
         EnableWindow(GetDlgItem(IDCANCEL), TRUE);
     }
 }
 
 void CVelmora_SetupDlg::OnCancel() {
-    if (TheWizardState().m_bInstalling) return;
+    if (m_state.m_bInstalling) return;
     EndDialog(IDCANCEL);
 }

@@ -4,18 +4,20 @@
 #include <string>
 #include <vector>
 
+#include "install/service_address.h"
 #include "sys/scoped_handle.h"
 #include "ui/dialog.h"
 #include "ui/download_dlg.h"
+#include "ui/wizard_state.h"
 
 // The address page: the wizard's modal main window. It takes or shows the service address,
 // probes it on Next, and hosts the download page as a child over its own hidden controls.
 class CVelmora_SetupDlg : public Dialog {
   public:
-    CVelmora_SetupDlg();
-
-    int m_bHttps = 0;
-    std::wstring m_strPresetAddress;
+    // presetAddress: the address found before the page opens, host or host:port without a
+    // scheme (empty for none), which the page shows locked; https: the scheme it starts with.
+    explicit CVelmora_SetupDlg(WizardState& state, std::wstring presetAddress = {},
+                               bool https = false);
 
     void ShowPageControls(bool show);
     void InitPageControls();
@@ -36,9 +38,12 @@ class CVelmora_SetupDlg : public Dialog {
     void OnBnClickedScheme(int controlId);
     void OnBnClickedNext();
     bool RouteKeyToDownloadPage(WORD id, WORD code);
-    void OpenDownloadPage(const std::wstring& host, int port);
+    void OpenDownloadPage(const ServiceAddress& service);
     void ReportUnreachableService();
 
+    WizardState& m_state;
+    std::wstring m_strPresetAddress;
+    bool m_bHttps;
     HICON m_hIcon;
     int m_nPresetPort = 0;
     std::vector<HWND> m_childWnds;

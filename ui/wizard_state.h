@@ -14,12 +14,9 @@ enum SetupOutcome : int {
 
 // What the pages share with the installation worker: whether the run is unattended, whether
 // an installation runs and how far it came (plain values, each with one writer at a time).
-// The application object holds them; the pages reach it through TheWizardState(), which the
-// application defines.
+// The application object holds them and hands them to the pages it makes.
 struct WizardState {
     std::atomic<int> m_bAutoSetup{0};
     std::atomic<int> m_bInstalling{0};
     std::atomic<int> m_nSetupOutcome{SetupNotStarted};
 };
-
-WizardState& TheWizardState();

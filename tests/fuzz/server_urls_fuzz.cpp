@@ -34,21 +34,22 @@ bool IsPortSuffix(const std::wstring& suffix, int port) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider provider(data, size);
     int port = provider.ConsumeIntegral<int>();
-    int https = provider.ConsumeIntegralInRange<int>(-2, 2);
+    bool https = provider.ConsumeBool();
     std::vector<std::string> fields = fuzztext::Fields(provider.ConsumeRemainingBytesAsString(), 2);
     std::wstring host = fuzztext::Wide(fields[0]);
     std::wstring path = fuzztext::Wide(fields[1]);
 
-    std::wstring prefix = https == 1 ? L"https://" : L"http://";
+    std::wstring prefix = https ? L"https://" : L"http://";
+    ServiceAddress service{host, port, https};
     Require(SchemePrefix(https) == prefix, "scheme prefix does not follow the flag");
 
-    std::wstring connection = ConnectionURL(host, port, https);
+    std::wstring connection = ConnectionURL(service);
     Require(StartsWith(connection, prefix + host), "probe URL does not start scheme and host");
     std::wstring suffix = connection.substr(prefix.size() + host.size());
     Require(port == 80 ? suffix.empty() : IsPortSuffix(suffix, port),
             "probe URL port is wrong or present for 80");
 
-    std::wstring published = PublishedFileURL(host, port, https, path);
+    std::wstring published = PublishedFileURL(service, path);
     Require(StartsWith(published, prefix + host + L":"), "file URL does not start scheme and host");
     size_t tail = published.size() - path.size() - 1;
     Require(published.compare(tail, std::wstring::npos, L"/" + path) == 0,

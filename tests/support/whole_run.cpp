@@ -345,15 +345,13 @@ class RowRun {
     // steps, and the page's buttons and the wizard's state tell when it is done.
     void WorkByHand(long& exitCode, std::vector<std::string>& lines,
                     std::vector<std::string>& rawLines) {
-        TheWizardState().m_nSetupOutcome = SetupNotStarted;
+        WizardState state;
         QuietPeriodForRow quiet(m_row.quietPeriodMs);
         TraceCapture trace;
         RecordingParent parent;
-        VLDownloadDlg page;
-        page.SetServerURL(kHost);
-        page.m_nServerPort = m_port;
+        VLDownloadDlg page(state);
+        page.SetServiceAddress({kHost, m_port, IsHttps(m_row.endpoint)});
         ASSERT_TRUE(page.Create(parent.Get()));
-        page.m_bHttps = IsHttps(m_row.endpoint) ? 1 : 0;
         HWND prev = page.GetDlgItem(IDC_PREV);
         HWND next = page.GetDlgItem(IDC_NEXT);
         if (m_row.prevAtWorkerStart) {
@@ -367,9 +365,9 @@ class RowRun {
         ASSERT_TRUE(PumpUntil([&] { return trace.Contains(lastLine); }, kRunTimeoutMs));
         ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(next) != FALSE; }));
         EXPECT_FALSE(IsWindowEnabled(prev));
-        EXPECT_EQ(TheWizardState().m_bInstalling.load(), 0);
+        EXPECT_EQ(state.m_bInstalling.load(), 0);
         EXPECT_EQ(parent.codes, std::vector<UINT>()) << "the page was left while it worked";
-        exitCode = SetupExitCode(TheWizardState().m_nSetupOutcome);
+        exitCode = SetupExitCode(state.m_nSetupOutcome);
         lines = trace.Lines();
         rawLines = trace_test::ReadLogLines(trace.Path());
     }

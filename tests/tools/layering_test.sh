@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The program's folders include one way: app -> ui -> install -> log -> sys, with res beside
 # all of them. A folder may include its own headers, those of the folders below it, and res.
+# Usage: layering_test.sh [PROCESSOR [NM OBJECTS]]: the build's processor (i686 or x86_64),
+# and its nm with the program library's object folder for the check at link time.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 order=(app ui install log sys)
@@ -33,6 +35,42 @@ if [ "$includes" -eq 0 ]; then
   failures=$((failures + 1))
 fi
 [ "$failures" -eq 0 ] && echo "layering: app -> ui -> install -> log -> sys holds ($includes includes)"
+
+# The same order at link time: a folder's objects may need symbols of their own folder and of
+# those below it, never of a folder above (ui linked without app must not need an app symbol).
+# A declaration written without its header escapes the include check; the symbol tables show
+# it. Symbols defined in more than one folder (inline functions, templates) belong to none.
+nm_tool=${2:-}
+objects=${3:-}
+if [ -n "$objects" ]; then
+  declare -A home=()
+  symbols_of() {  # kind folder: the external symbols of that kind in the folder's objects
+    local files=("$objects/$2"/*.obj)
+    [ -e "${files[0]}" ] || return 0
+    "$nm_tool" --extern-only --format=posix "${files[@]}" |
+      awk -v kind="$1" 'NF >= 2 && length($2) == 1 && (kind == "U") == ($2 == "U") {print $1}' |
+      sort -u
+  }
+  for i in "${!order[@]}"; do
+    while IFS= read -r symbol; do
+      [ -z "$symbol" ] && continue
+      if [ -n "${home[$symbol]+set}" ]; then home[$symbol]=shared; else home[$symbol]=$i; fi
+    done < <(symbols_of defined "${order[$i]}")
+  done
+  [ "${#home[@]}" -eq 0 ] && {
+    echo "FAIL no symbol defined in the objects below $objects: the link check saw nothing"
+    failures=$((failures + 1))
+  }
+  for i in "${!order[@]}"; do
+    while IFS= read -r symbol; do
+      above=${home[$symbol]:-}
+      [[ "$above" =~ ^[0-9]+$ ]] && [ "$above" -lt "$i" ] || continue
+      echo "FAIL ${order[$i]}/ objects need $symbol, defined in ${order[$above]}/"
+      failures=$((failures + 1))
+    done < <(symbols_of U "${order[$i]}")
+  done
+  [ "$failures" -eq 0 ] && echo "linking: no folder's objects need a symbol of a folder above"
+fi
 
 # Both builds compile the program and the stamping tool without a warning: the shipped 32-bit
 # one and the 64-bit one for test hosts. A build fails on a warning of its own; a host runs the

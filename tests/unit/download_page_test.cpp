@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "app/velmora_setup_app.h"
 #include "res/resource.h"
 #include "tests/support/page_driver.h"
 #include "tests/support/recording_parent.h"
@@ -13,13 +12,13 @@ namespace {
 
 class DownloadPageTest : public ::testing::Test {
   protected:
-    void TearDown() override { theApp.m_bAutoSetup = 0; }
+    WizardState state;
 };
 
 TEST_F(DownloadPageTest, EmptyHostSkipsTheAgentStepAndStillEnablesNext) {
     TraceCapture trace;
     RecordingParent parent;
-    VLDownloadDlg page;
+    VLDownloadDlg page(state);
     ASSERT_TRUE(page.Create(parent.Get()));
     HWND window = page.GetSafeHwnd();
     HWND next = GetDlgItem(window, IDC_NEXT);
@@ -32,7 +31,7 @@ TEST_F(DownloadPageTest, EmptyHostSkipsTheAgentStepAndStillEnablesNext) {
     ASSERT_TRUE(PumpUntil([&] { return trace.Contains("UpdateURL is empty___"); }));
     ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(next) != FALSE; }));
     EXPECT_FALSE(IsWindowEnabled(prev));
-    EXPECT_EQ(theApp.m_bInstalling.load(), 0);
+    EXPECT_EQ(state.m_bInstalling.load(), 0);
     for (const std::string& line : trace.Lines())
         EXPECT_EQ(line.find("RunQLUpdate"), std::string::npos) << line;
 
@@ -42,9 +41,9 @@ TEST_F(DownloadPageTest, EmptyHostSkipsTheAgentStepAndStillEnablesNext) {
 }
 
 TEST_F(DownloadPageTest, AutomaticModeFinishesByItself) {
-    theApp.m_bAutoSetup = 1;
+    state.m_bAutoSetup = 1;
     RecordingParent parent;
-    VLDownloadDlg page;
+    VLDownloadDlg page(state);
     ASSERT_TRUE(page.Create(parent.Get()));
     HWND window = page.GetSafeHwnd();
     EXPECT_TRUE(PumpUntil([&] { return !parent.codes.empty(); }));
@@ -55,8 +54,8 @@ TEST_F(DownloadPageTest, AutomaticModeFinishesByItself) {
 TEST_F(DownloadPageTest, PrevBeforeTheTimerRunsNoStep) {
     TraceCapture trace;
     RecordingParent parent;
-    VLDownloadDlg page;
-    page.SetServerURL(L"127.0.0.1");
+    VLDownloadDlg page(state);
+    page.SetServiceAddress({L"127.0.0.1", 80, false});
     ASSERT_TRUE(page.Create(parent.Get()));
     Click(page.GetSafeHwnd(), IDC_PREV);
     EXPECT_EQ(parent.codes, std::vector<UINT>{kDownloadPageBack});

@@ -12,6 +12,7 @@
 
 #include "install/install_display.h"
 #include "install/install_steps.h"
+#include "install/server_urls.h"
 #include "install/url_down_callback.h"
 #include "log/func_trace.h"
 #include "res/resource.h"
@@ -59,12 +60,12 @@ class RecordingDisplay : public InstallDisplay {
 TEST(FetchPublishedFile, RepublishedBytesArriveAndSizeTheBar) {
     std::filesystem::create_directories(ServerRoot() + L"\\app\\update");
     std::wstring published = ServerRoot() + L"\\app\\update\\republished.bin";
-    for (int https : {0, 1}) {
+    for (bool https : {false, true}) {
         SCOPED_TRACE(https ? "https" : "http");
-        std::wstring url =
-            std::wstring(https ? L"https" : L"http") + L"://127.0.0.1:" +
-            fixture::EnvironmentValue(https ? L"VELMORA_HTTPS_PORT" : L"VELMORA_HTTP_PORT") +
-            L"/app/update/republished.bin";
+        ServiceAddress service{
+            L"127.0.0.1", ServerPort(https ? L"VELMORA_HTTPS_PORT" : L"VELMORA_HTTP_PORT"), https};
+        const std::wstring path = L"app/update/republished.bin";
+        std::wstring url = PublishedFileURL(service, path);
         TempFolder folder(L"velmora_fetch");
         std::wstring local = folder.File(L"republished.bin");
         RecordingDisplay display(url);
@@ -76,7 +77,7 @@ TEST(FetchPublishedFile, RepublishedBytesArriveAndSizeTheBar) {
             ASSERT_TRUE(IsCached(url));
             std::string bytes(static_cast<size_t>(sizes[round]), static_cast<char>('a' + round));
             ASSERT_TRUE(WriteWholeFile(published, bytes));
-            EXPECT_EQ(FetchPublishedFile(scope, url, local, https, &callback, display), S_OK);
+            EXPECT_EQ(FetchPublishedFile(scope, service, path, local, &callback, display), S_OK);
             EXPECT_EQ(ReadWholeFile(local), bytes) << "round " << round;
         }
         EXPECT_EQ(display.ranges, sizes);
@@ -123,7 +124,7 @@ TEST(SwappedProgram, AnotherProcessCannotReplaceTheInstallerBeforeItRuns) {
     std::wstring record = folder.File(L"record.txt");
     SetEnvironmentVariableW(L"VELMORA_FIXTURE_RECORD", record.c_str());
     SwappingDisplay display(L"Velmora ActiveX 7i_jp.exe", FixturePath(L"fake_agent.exe"));
-    EXPECT_EQ(InstallActiveX(kHost.c_str(), port, 0, true, display), 0);
+    EXPECT_EQ(InstallActiveX({kHost, port, false}, true, display), StepOutcome::Ran);
     EXPECT_TRUE(display.m_tried);
     EXPECT_FALSE(display.m_swapped);
     EXPECT_EQ(TimesStarted(record, "fake_installer"), 1);

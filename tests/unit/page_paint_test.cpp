@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "res/resource.h"
-#include "app/velmora_setup_app.h"
 #include "tests/support/page_driver.h"
 #include "tests/support/recording_parent.h"
 #include "tests/support/screen_capture.h"
@@ -67,7 +66,8 @@ void KeepScreenshot(const ClientCapture& capture, const wchar_t* name) {
 }
 
 TEST(PagePaint, AddressPageHeader) {
-    CVelmora_SetupDlg page;
+    WizardState state;
+    CVelmora_SetupDlg page(state);
     RunModalWithDriver(page, [&](HWND window) {
         ClientCapture first = PaintedClient(window);
         ExpectHeader(first);
@@ -85,7 +85,8 @@ TEST(PagePaint, AddressPageHeader) {
 TEST(PagePaint, DownloadPageHeader) {
     RecordingParent parent;
     ShowWindow(parent.Get(), SW_SHOW);
-    VLDownloadDlg page;
+    WizardState state;
+    VLDownloadDlg page(state);
     ASSERT_TRUE(page.Create(parent.Get()));
     HWND window = page.GetSafeHwnd();
     PumpUntil([] { return false; }, 200);

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/velmora_setup_app.h"
 #include "install/quiet_period_test_hook.h"
 #include "res/resource.h"
 #include "tests/support/page_driver.h"
@@ -18,10 +17,7 @@ namespace {
 
 class SetupPageTest : public ::testing::Test {
   protected:
-    void TearDown() override {
-        theApp.m_bAutoSetup = 0;
-        theApp.m_bInstalling = 0;
-    }
+    WizardState state;
 };
 
 void WaitForSchemePrefix(HWND page) {
@@ -58,7 +54,7 @@ TEST_P(ProbeUrlTest, LogsTrimmedHostAndProbeUrl) {
     int port = full ? full->Port() : c.closedPort ? LoopbackListener::ClosedPort() : c.fixedPort;
     unsigned long savedQuietMs = ReplaceQuietPeriodForTesting(kProbeQuietMs);
     TraceCapture trace;
-    CVelmora_SetupDlg page;
+    CVelmora_SetupDlg page(state);
     bool sawMessageBox = false;
     RunModalWithDriver(page, [&](HWND window) {
         WaitForSchemePrefix(window);
@@ -97,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         ProbeCase{L"127.0.0.1", false, false, 0, "127.0.0.1", "http://127.0.0.1", true, true}));
 
 TEST_F(SetupPageTest, OpensWithTextsAndNextFollowsTheHostField) {
-    CVelmora_SetupDlg page;
+    CVelmora_SetupDlg page(state);
     RunModalWithDriver(page, [&](HWND window) {
         WaitForSchemePrefix(window);
         EXPECT_EQ(TextOf(window), L"Install - Velmora Setup");
@@ -119,12 +115,10 @@ TEST_F(SetupPageTest, OpensWithTextsAndNextFollowsTheHostField) {
         EXPECT_EQ(TextOf(GetDlgItem(window, IDC_PORT)), L"80");
         Click(window, IDCANCEL);
     });
-    EXPECT_EQ(page.m_bHttps, 1);
 }
 
 TEST_F(SetupPageTest, HttpsPresetChecksItsRadioAtOpening) {
-    CVelmora_SetupDlg page;
-    page.m_bHttps = 1;
+    CVelmora_SetupDlg page(state, L"", true);
     RunModalWithDriver(page, [&](HWND window) {
         WaitForSchemePrefix(window);
         EXPECT_EQ(TextOf(GetDlgItem(window, IDC_SCHEME_PREFIX)), L"https://");
@@ -142,8 +136,7 @@ struct PresetCase {
 class PresetTest : public SetupPageTest, public ::testing::WithParamInterface<PresetCase> {};
 
 TEST_P(PresetTest, FillsAndLocksTheAddress) {
-    CVelmora_SetupDlg page;
-    page.m_strPresetAddress = GetParam().preset;
+    CVelmora_SetupDlg page(state, GetParam().preset);
     RunModalWithDriver(page, [&](HWND window) {
         WaitForSchemePrefix(window);
         EXPECT_EQ(TextOf(GetDlgItem(window, IDC_HOST)), GetParam().host);
@@ -167,17 +160,17 @@ INSTANTIATE_TEST_SUITE_P(
                       PresetCase{L"https://files.example.com", L"https", L"0"}));
 
 TEST_F(SetupPageTest, CancelAndCloseAreRefusedWhileInstalling) {
-    CVelmora_SetupDlg page;
+    CVelmora_SetupDlg page(state);
     bool stillOpen = false;
     RunModalWithDriver(page, [&](HWND window) {
         WaitForSchemePrefix(window);
-        theApp.m_bInstalling = 1;
+        state.m_bInstalling = 1;
         Click(window, IDCANCEL);
         SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
         NMHDR finish = {nullptr, IDD_DOWNLOAD_PAGE, kDownloadPageFinish};
         SendMessageW(window, WM_NOTIFY, IDD_DOWNLOAD_PAGE, reinterpret_cast<LPARAM>(&finish));
         stillOpen = IsWindow(window) && IsWindowVisible(window);
-        theApp.m_bInstalling = 0;
+        state.m_bInstalling = 0;
         SendMessageW(window, WM_NOTIFY, IDD_DOWNLOAD_PAGE, reinterpret_cast<LPARAM>(&finish));
     });
     EXPECT_TRUE(stillOpen);
@@ -186,7 +179,7 @@ TEST_F(SetupPageTest, CancelAndCloseAreRefusedWhileInstalling) {
 TEST_F(SetupPageTest, ReachableServiceOpensTheDownloadPageAndPrevComesBack) {
     LoopbackListener service;
     TraceCapture trace;
-    CVelmora_SetupDlg page;
+    CVelmora_SetupDlg page(state);
     RunModalWithDriver(page, [&](HWND window) {
         WaitForSchemePrefix(window);
         SetDlgItemTextW(window, IDC_HOST, L"127.0.0.1");
@@ -211,9 +204,8 @@ TEST_F(SetupPageTest, ReachableServiceOpensTheDownloadPageAndPrevComesBack) {
 TEST_F(SetupPageTest, AutomaticModeRunsToTheEndWithoutInput) {
     LoopbackListener service(LoopbackListener::AnswerNotFound);
     TraceCapture trace;
-    theApp.m_bAutoSetup = 1;
-    CVelmora_SetupDlg page;
-    page.m_strPresetAddress = L"127.0.0.1:" + std::to_wstring(service.Port());
+    state.m_bAutoSetup = 1;
+    CVelmora_SetupDlg page(state, L"127.0.0.1:" + std::to_wstring(service.Port()));
     bool lockedAtOpening = false;
     RunModalWithDriver(page, [&](HWND window) {
         WaitForSchemePrefix(window);
@@ -238,9 +230,8 @@ TEST_F(SetupPageTest, AutomaticModeRunsToTheEndWithoutInput) {
 // An unattended run whose check finds nobody: the message box names the program and says so;
 // afterwards Next and Cancel are enabled again while the preset address stays locked.
 TEST_F(SetupPageTest, AutomaticFailedCheckLetsTheUserRetryOrLeave) {
-    TheWizardState().m_bAutoSetup = 1;
-    CVelmora_SetupDlg page;
-    page.m_strPresetAddress = L"127.0.0.1:" + std::to_wstring(LoopbackListener::ClosedPort());
+    state.m_bAutoSetup = 1;
+    CVelmora_SetupDlg page(state, L"127.0.0.1:" + std::to_wstring(LoopbackListener::ClosedPort()));
     std::wstring text;
     std::wstring caption;
     bool retryOrLeave = false;
@@ -285,9 +276,9 @@ TEST_P(KeyboardTest, KeysActOnTheVisiblePage) {
     const KeyCase& c = GetParam();
     LoopbackListener service(LoopbackListener::AnswerNotFound, 250);
     TraceCapture trace;
-    theApp.m_bAutoSetup = c.automatic ? 1 : 0;
-    CVelmora_SetupDlg page;
-    if (c.automatic) page.m_strPresetAddress = L"127.0.0.1:" + std::to_wstring(service.Port());
+    state.m_bAutoSetup = c.automatic ? 1 : 0;
+    CVelmora_SetupDlg page(state,
+                           c.automatic ? L"127.0.0.1:" + std::to_wstring(service.Port()) : L"");
     const std::string workerEntry = "VLDownloadDlg::InstallActiveX() " + std::string(43, '<');
     auto workers = [&] {
         std::vector<std::string> lines = trace.Lines();
@@ -310,7 +301,7 @@ TEST_P(KeyboardTest, KeysActOnTheVisiblePage) {
             if (!c.automatic) Click(window, IDC_NEXT);
             ASSERT_TRUE(WaitFor([&] { return DownloadPageOf(window) != nullptr; }));
             HWND next = GetDlgItem(DownloadPageOf(window), IDC_NEXT);
-            ASSERT_TRUE(WaitFor([&] { return theApp.m_bInstalling.load() == 1; }));
+            ASSERT_TRUE(WaitFor([&] { return state.m_bInstalling.load() == 1; }));
             if (c.stage == KeyCase::Installing) {
                 for (int i = 0; i < c.presses; ++i) PressKey(window, c.key);
                 EXPECT_TRUE(IsWindow(window));
@@ -328,7 +319,7 @@ TEST_P(KeyboardTest, KeysActOnTheVisiblePage) {
                     [&] {
                         return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr),
                                                 &focus) &&
-                               theApp.m_bInstalling.load() == 0 && focus.hwndFocus == next &&
+                               state.m_bInstalling.load() == 0 && focus.hwndFocus == next &&
                                IsWindowEnabled(next);
                     },
                     60000));
@@ -338,7 +329,7 @@ TEST_P(KeyboardTest, KeysActOnTheVisiblePage) {
         endedByKey = WaitFor([&] { return !IsWindow(window); }, c.wizardEnds ? 10000 : 1500);
         if (!endedByKey) {
             // Left to end as the case's user would: after the steps, by the finish button.
-            WaitFor([&] { return !IsWindow(window) || theApp.m_bInstalling.load() == 0; }, 60000);
+            WaitFor([&] { return !IsWindow(window) || state.m_bInstalling.load() == 0; }, 60000);
             if (IsWindow(window)) {
                 HWND download = DownloadPageOf(window);
                 if (download != nullptr) {
