@@ -30,15 +30,6 @@ HRESULT TraceFailure(FuncTrace& scope, const char* format, DWORD code) {
     return FailureFromCode(code);
 }
 
-// A request or read that failed with the platform's error; one that waited out the quiet
-// period before it failed is a stall, traced as such first.
-HRESULT TraceInternetFailure(FuncTrace& scope, const QuietClock& clock, DWORD error) {
-    if (!clock.WaitedOut()) return TraceFailure(scope, "Exception: %d", error);
-    TraceTimedOut(scope);
-    TraceFailure(scope, "Exception: %d", error);
-    return kDownloadTimedOut;
-}
-
 // An answer of 400 or above carries an error page, never the file.
 bool IsFailedStatus(HINTERNET request, DWORD& status) {
     DWORD size = sizeof(status);
@@ -101,18 +92,9 @@ HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
     if (url == nullptr || *url == L'\0') return E_INVALIDARG;
     if (localPath == nullptr || *localPath == L'\0') return E_INVALIDARG;
 
-    ScopedInternetHandle session(OpenInternetSession());
-    if (!session) return TraceFailure(scope, "Exception: %d", GetLastError());
-
-    TraceMsg(scope, "openFlag: 0x%x", static_cast<unsigned>(kOpenFlagsHttps));
-    if (OpensNoHttpRequest(url)) {
-        TraceMsg(scope, "OpenURL fail_");
-        return kDownloadNoRequest;
-    }
     HttpGetRequest sent;
-    QuietClock clock;
-    if (!SendGetRequest(session.Get(), url, kOpenFlagsHttps, sent))
-        return TraceInternetFailure(scope, clock, GetLastError());
+    HRESULT opened = SendTracedGetRequest(scope, url, kOpenFlagsHttps, sent);
+    if (FAILED(opened)) return opened;
     HINTERNET request = sent.request.Get();
 
     // Checked before the local file exists, so that an error page never replaces a file.

@@ -3,14 +3,12 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "install/internet_session.h"
+
 class URLDownCallBack;
 
-// Result of an open that yields no HTTP request object (an ftp or file URL, for example).
-constexpr HRESULT kDownloadNoRequest = static_cast<HRESULT>(0x80000961u);
 // Result of a body that ended before the length its response announced.
 constexpr HRESULT kDownloadIncomplete = static_cast<HRESULT>(0x80000000u | ERROR_HANDLE_EOF);
-// Result of a download that received nothing for the quiet period, by either engine.
-constexpr HRESULT kDownloadTimedOut = static_cast<HRESULT>(0x80000000u | ERROR_INTERNET_TIMEOUT);
 
 // Downloads url into localPath through WinINet, the https engine of the installation steps;
 // takes what URLDownloadToFileW takes and reports progress to the same callback (which may be

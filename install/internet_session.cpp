@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "install/quiet_period.h"
+#include "log/trace_log.h"
 #include "sys/lazy_api.h"
 #include "sys/module_info.h"
 #include "sys/path_text.h"
@@ -51,8 +52,6 @@ void BoundWaits(HINTERNET request) {
         LazyApi::InternetSetOptionW(request, option, &periodMs, sizeof(periodMs));
 }
 
-}  // namespace
-
 HINTERNET OpenInternetSession() {
     std::wstring agent = NameWithoutExtension(GetModuleName());
     return LazyApi::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
@@ -72,6 +71,34 @@ bool SendGetRequest(HINTERNET session, const wchar_t* url, DWORD openFlags, Http
     if (!sent.request) return false;
     BoundWaits(sent.request.Get());
     return LazyApi::HttpSendRequestW(sent.request.Get(), nullptr, 0, nullptr, 0) != FALSE;
+}
+
+}  // namespace
+
+HRESULT SendTracedGetRequest(FuncTrace& scope, const wchar_t* url, DWORD openFlags,
+                             HttpGetRequest& sent) {
+    sent.session.Reset(OpenInternetSession());
+    if (!sent.session) {
+        DWORD error = GetLastError();
+        TraceMsg(scope, "Exception: %d", static_cast<int>(error));
+        return FailureFromCode(error);
+    }
+    TraceMsg(scope, "openFlag: 0x%x", static_cast<unsigned>(openFlags));
+    if (OpensNoHttpRequest(url)) {
+        TraceMsg(scope, "OpenURL fail_");
+        return kDownloadNoRequest;
+    }
+    QuietClock clock;
+    if (!SendGetRequest(sent.session.Get(), url, openFlags, sent))
+        return TraceInternetFailure(scope, clock, GetLastError());
+    return S_OK;
+}
+
+HRESULT TraceInternetFailure(FuncTrace& scope, const QuietClock& clock, DWORD error) {
+    bool stalled = clock.WaitedOut();
+    if (stalled) TraceTimedOut(scope);
+    TraceMsg(scope, "Exception: %d", static_cast<int>(error));
+    return stalled ? kDownloadTimedOut : FailureFromCode(error);
 }
 
 bool OpensNoHttpRequest(const wchar_t* url) {

@@ -4,12 +4,15 @@
 #include <wininet.h>
 #include <string>
 
+#include "install/quiet_period.h"
 #include "sys/lazy_api.h"
 #include "sys/scoped_handle.h"
 
-// What the size query and the direct download share: one session per call, opened the same
-// way, one way to send a GET whose every wait is bounded, and one way to turn a platform error
-// into a failure result.
+class FuncTrace;
+
+// What the size query and the direct download share: one session per call, opened, sent and
+// traced the same way with every wait bounded, and one way to turn a platform error into a
+// failure result.
 
 struct InternetHandleTraits {
     using Handle = HINTERNET;
@@ -25,20 +28,32 @@ constexpr DWORD kOpenFlagsHttps =
 constexpr DWORD kOpenFlagsHttp = INTERNET_FLAG_TRANSFER_ASCII;
 constexpr DWORD_PTR kInternetContext = 1;
 
-// A session with the system's proxy settings, synchronous; its User-Agent is the running
-// program's file name without its extension.
-HINTERNET OpenInternetSession();
+// Result of an open that yields no HTTP request object (an ftp or file URL, for example).
+constexpr HRESULT kDownloadNoRequest = static_cast<HRESULT>(0x80000961u);
+// Result of a download that received nothing for the quiet period, by either engine.
+constexpr HRESULT kDownloadTimedOut = static_cast<HRESULT>(0x80000000u | ERROR_INTERNET_TIMEOUT);
 
-// A GET request and the connection it was sent on; the request is closed first.
+// A GET request, the connection it was sent on and their session; closed in that order.
 struct HttpGetRequest {
+    ScopedInternetHandle session;
     ScopedInternetHandle connection;
     ScopedInternetHandle request;
 };
 
-// Sends a GET of an http or https url on session with openFlags. Connecting, sending and every
-// wait for the answer end after the quiet period (quiet_period.h), also for the body read from
-// the request later. False with the platform's last error when no answer came.
-bool SendGetRequest(HINTERNET session, const wchar_t* url, DWORD openFlags, HttpGetRequest& sent);
+// Sends a GET of an http or https url with openFlags in a session of its own, with the
+// system's proxy settings, synchronous, whose User-Agent is the running program's file name
+// without its extension. Connecting, sending and every wait for the answer end after the quiet
+// period (quiet_period.h), also for the body read from the request later. Traced through scope:
+// "Exception: %d" when no session opens, "openFlag: 0x%x", "OpenURL fail_" for a URL that opens
+// no HTTP request, and the failure of a request that got no answer (TraceInternetFailure).
+// S_OK, kDownloadNoRequest, kDownloadTimedOut or the platform's error as a failure result.
+HRESULT SendTracedGetRequest(FuncTrace& scope, const wchar_t* url, DWORD openFlags,
+                             HttpGetRequest& sent);
+
+// A request or read that failed with the platform's error, traced as "Exception: %d"; one that
+// waited out the quiet period (clock) before it failed is a stall, traced as such first and
+// answered with kDownloadTimedOut.
+HRESULT TraceInternetFailure(FuncTrace& scope, const QuietClock& clock, DWORD error);
 
 // True for the URLs whose open yields something other than an HTTP request (ftp, gopher, a
 // local file); false for http, https and everything the platform does not know.

@@ -9,7 +9,7 @@
 #include "install/program_launch.h"
 #include "install/reg_dword_value.h"
 #include "install/server_urls.h"
-#include "install/service_descriptor.h"
+#include "install/service_descriptor_file.h"
 #include "install/site_name.h"
 #include "install/site_folder_test_hook.h"
 #include "install/traced_file_access.h"

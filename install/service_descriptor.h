@@ -3,8 +3,6 @@
 #include <cstddef>
 #include <string>
 
-class FuncTrace;
-
 // What reading a service descriptor came to.
 enum class DescriptorOutcome {
     Found,       // a line holds the start tag and a "<" after it: the site name is known
@@ -47,10 +45,3 @@ class ServiceDescriptorScanner {
 
 // The whole reading rule on the bytes of one descriptor.
 DescriptorReading ParseServiceDescriptor(const char* data, size_t size);
-
-// Beside the pure reading, in service_descriptor_file.cpp: the file.
-
-// Reads the site name from the descriptor file at path and logs through the caller's scope:
-// "velmora_server.exe Open fail___", "Wrong xml___" (also for a descriptor without any start
-// tag) or "SiteName: %S". The file is closed again on every path.
-bool ReadSiteName(FuncTrace& scope, const std::wstring& path, std::wstring& siteName);

@@ -1,10 +1,11 @@
-#include "install/service_descriptor.h"
+#include "install/service_descriptor_file.h"
 
 #include <windows.h>
 #include <share.h>
 #include <cstdio>
 #include <vector>
 
+#include "install/service_descriptor.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
 #include "sys/scoped_handle.h"

@@ -4,11 +4,8 @@
 
 #include "install/http_headers.h"
 #include "install/internet_session.h"
-#include "install/quiet_period.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
-#include "sys/lazy_api.h"
-#include "sys/scoped_handle.h"
 
 int GetWebFileSize(const wchar_t* url, bool https) {
     FuncTrace scope("VLDownloadDlg::GetWebFileSize");
@@ -21,27 +18,10 @@ int GetWebFileSize(const wchar_t* url, bool https) {
         return -1;
     }
 
-    ScopedInternetHandle session(OpenInternetSession());
-    if (!session) {
-        TraceMsg(scope, "Exception: %d", static_cast<int>(GetLastError()));
-        return -1;
-    }
-
-    DWORD openFlag = https ? kOpenFlagsHttps : kOpenFlagsHttp;
-    TraceMsg(scope, "openFlag: 0x%x", static_cast<unsigned>(openFlag));
-    if (OpensNoHttpRequest(url)) {
-        TraceMsg(scope, "OpenURL fail_");
-        return -1;
-    }
     // Only the headers are wanted: closing the request without reading drops the body.
     HttpGetRequest sent;
-    QuietClock clock;
-    if (!SendGetRequest(session.Get(), url, openFlag, sent)) {
-        DWORD error = GetLastError();
-        if (clock.WaitedOut()) TraceTimedOut(scope);
-        TraceMsg(scope, "Exception: %d", static_cast<int>(error));
+    if (FAILED(SendTracedGetRequest(scope, url, https ? kOpenFlagsHttps : kOpenFlagsHttp, sent)))
         return -1;
-    }
 
     std::wstring lengthText;
     if (!QueryHeaderText(sent.request.Get(), HTTP_QUERY_CONTENT_LENGTH, lengthText)) {

@@ -139,14 +139,8 @@ void VLDownloadDlg::SetProgressRange(int size) {
 }
 
 void VLDownloadDlg::OnPaint() {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(m_hWnd, &paint);
-    RECT client;
-    GetClientRect(m_hWnd, &client);
-    std::wstring title = LoadMessageText(IDS_DOWNLOAD_HEADER_TITLE);
-    std::wstring subtitle = LoadMessageText(IDS_DOWNLOAD_HEADER_SUBTITLE);
-    PaintPageHeader(
-        dc, client,
-        {title.c_str(), subtitle.c_str(), static_cast<HBITMAP>(m_bmpHeader.Get()), true});
-    EndPaint(m_hWnd, &paint);
+    WindowPaint paint(m_hWnd);
+    PaintPageHeader(paint.Dc(), paint.Client(),
+                    {IDS_DOWNLOAD_HEADER_TITLE, IDS_DOWNLOAD_HEADER_SUBTITLE,
+                     static_cast<HBITMAP>(m_bmpHeader.Get()), true});
 }

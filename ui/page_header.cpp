@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "sys/scoped_handle.h"
+#include "ui/message_text.h"
 
 namespace {
 
@@ -59,9 +60,13 @@ void PaintPageHeader(HDC dc, const RECT& client, const PageHeader& header) {
     {
         SelectedObject font(dc, titleFont.Get());
         if (header.whiteTextBackground) SetBkColor(dc, RGB(255, 255, 255));
-        DrawHeaderText(dc, 25, 10, header.title);
+        DrawHeaderText(dc, 25, 10, LoadMessageText(header.titleId).c_str());
         SelectObject(dc, subtitleFont.Get());
-        DrawHeaderText(dc, 35, 30, header.subtitle);
+        DrawHeaderText(dc, 35, 30, LoadMessageText(header.subtitleId).c_str());
     }
     DrawHeaderBitmap(dc, client, header.bitmap);
+}
+
+WindowPaint::WindowPaint(HWND window) : m_window(window), m_dc(BeginPaint(window, &m_paint)) {
+    GetClientRect(window, &m_client);
 }

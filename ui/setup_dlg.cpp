@@ -184,10 +184,9 @@ bool CVelmora_SetupDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, IN
 }
 
 void CVelmora_SetupDlg::OnPaint() {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(m_hWnd, &paint);
-    RECT client;
-    GetClientRect(m_hWnd, &client);
+    WindowPaint paint(m_hWnd);
+    HDC dc = paint.Dc();
+    const RECT& client = paint.Client();
     if (IsIconic(m_hWnd)) {
         SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
         int iconWidth = GetSystemMetrics(SM_CXICON);
@@ -195,13 +194,10 @@ void CVelmora_SetupDlg::OnPaint() {
         DrawIcon(dc, (client.right - iconWidth + 1) / 2, (client.bottom - iconHeight + 1) / 2,
                  m_hIcon);
     } else {
-        std::wstring title = LoadMessageText(IDS_ADDRESS_HEADER_TITLE);
-        std::wstring subtitle = LoadMessageText(IDS_ADDRESS_HEADER_SUBTITLE);
-        PaintPageHeader(
-            dc, client,
-            {title.c_str(), subtitle.c_str(), static_cast<HBITMAP>(m_bmpHeader.Get()), false});
+        PaintPageHeader(dc, client,
+                        {IDS_ADDRESS_HEADER_TITLE, IDS_ADDRESS_HEADER_SUBTITLE,
+                         static_cast<HBITMAP>(m_bmpHeader.Get()), false});
     }
-    EndPaint(m_hWnd, &paint);
 }
 
 void CVelmora_SetupDlg::OnTimer(UINT_PTR timerId) {

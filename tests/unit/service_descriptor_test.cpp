@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "install/service_descriptor.h"
+#include "install/service_descriptor_file.h"
 #include "log/func_trace.h"
 #include "log/trace_test_hook.h"
 #include "sys/text_convert.h"
