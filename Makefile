@@ -30,10 +30,11 @@ build: setup dist/velmora-stamp
 	@cmake --build $(BUILD) -j$(JOBS) -- --no-print-directory
 
 # The stamping tool for the Linux machines that prepare copies; its Windows twin comes from
-# the cross build above.
-dist/velmora-stamp: tools/stamp/velmora_stamp.cpp tools/stamp/stamp_image.h
+# the cross build above. It reads the PE headers with the program's own parse.
+STAMP_SOURCES := tools/stamp/velmora_stamp.cpp install/program_image.cpp
+dist/velmora-stamp: $(STAMP_SOURCES) tools/stamp/stamp_image.h install/program_image.h
 	@mkdir -p dist
-	g++ -std=c++17 -Os -Wall -Wextra -o $@ tools/stamp/velmora_stamp.cpp
+	g++ -std=c++17 -Os -Wall -Wextra -I. -o $@ $(STAMP_SOURCES)
 
 # The pure logic built for Linux with clang, for its sanitizer tests and the fuzzers.
 native: setup

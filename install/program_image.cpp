@@ -53,7 +53,7 @@ class MemoryReader : public ImageReader {
 
 }  // namespace
 
-bool IsWholeProgramImage(uint64_t fileSize, ImageReader& reader) {
+bool ReadProgramImageHeaders(uint64_t fileSize, ImageReader& reader, ProgramImageHeaders& headers) {
     unsigned char dos[kDosHeaderSize];
     if (!ReadInside(reader, fileSize, 0, dos, sizeof(dos))) return false;
     if (dos[0] != 'M' || dos[1] != 'Z') return false;
@@ -63,15 +63,13 @@ bool IsWholeProgramImage(uint64_t fileSize, ImageReader& reader) {
     if (!ReadInside(reader, fileSize, peOffset, head, sizeof(head))) return false;
     if (std::memcmp(head, "PE\0\0", 4) != 0) return false;
     const unsigned char* fileHeader = head + 4;
-    uint32_t sectionCount = Little16(fileHeader + 2);
-    uint64_t optionalSize = Little16(fileHeader + 16);
+    headers.sectionCount = Little16(fileHeader + 2);
+    headers.optionalSize = Little16(fileHeader + 16);
+    headers.optionalOffset = peOffset + sizeof(head);
 
-    uint64_t optionalOffset = peOffset + sizeof(head);
-    std::vector<unsigned char> optional(static_cast<size_t>(optionalSize));
-    if (optionalSize < 2 ||
-        !ReadInside(reader, fileSize, optionalOffset, optional.data(), optional.size()))
-        return false;
-    uint16_t magic = Little16(optional.data());
+    unsigned char field[4];
+    if (!ReadInside(reader, fileSize, headers.optionalOffset, field, 2)) return false;
+    uint16_t magic = Little16(field);
     uint64_t countField;
     if (magic == kMagicPe32) {
         countField = kDirectoryCountPe32;
@@ -80,24 +78,43 @@ bool IsWholeProgramImage(uint64_t fileSize, ImageReader& reader) {
     } else {
         return false;
     }
-    if (optionalSize < countField + 4) return false;
-    uint32_t directoryCount = Little32(optional.data() + countField);
-    uint64_t directories = countField + 4;
-    if (directoryCount > kSecurityDirectory) {
-        uint64_t entry = directories + kSecurityDirectory * kDirectoryEntrySize;
-        if (optionalSize < entry + kDirectoryEntrySize) return false;
+    if (headers.optionalSize < countField + 4) return false;
+    if (!ReadInside(reader, fileSize, headers.optionalOffset + countField, field, 4)) return false;
+    headers.certificateEntry = 0;
+    if (Little32(field) <= kSecurityDirectory) return true;
+    uint64_t entry = countField + 4 + kSecurityDirectory * kDirectoryEntrySize;
+    if (headers.optionalSize < entry + kDirectoryEntrySize ||
+        !RangeInside(fileSize, headers.optionalOffset + entry, kDirectoryEntrySize))
+        return false;
+    headers.certificateEntry = headers.optionalOffset + entry;
+    return true;
+}
+
+bool ReadProgramImageHeaders(const unsigned char* bytes, size_t size,
+                             ProgramImageHeaders& headers) {
+    MemoryReader reader(bytes, size);
+    return ReadProgramImageHeaders(size, reader, headers);
+}
+
+bool IsWholeProgramImage(uint64_t fileSize, ImageReader& reader) {
+    ProgramImageHeaders headers;
+    if (!ReadProgramImageHeaders(fileSize, reader, headers)) return false;
+    if (headers.certificateEntry != 0) {
+        unsigned char entry[kDirectoryEntrySize];
+        if (!reader.Read(headers.certificateEntry, entry, sizeof(entry))) return false;
         // The certificate table's address is a file offset, not an address in memory.
-        uint64_t offset = Little32(optional.data() + entry);
-        uint64_t size = Little32(optional.data() + entry + 4);
+        uint64_t offset = Little32(entry);
+        uint64_t size = Little32(entry + 4);
         if (size != 0 && !RangeInside(fileSize, offset, size)) return false;
     }
 
-    uint64_t tableOffset = optionalOffset + optionalSize;
-    uint64_t tableSize = sectionCount * kSectionHeaderSize;
+    // The whole optional header, then the section table, inside the file.
+    uint64_t tableOffset = headers.optionalOffset + headers.optionalSize;
+    uint64_t tableSize = headers.sectionCount * kSectionHeaderSize;
     if (!RangeInside(fileSize, tableOffset, tableSize)) return false;
     std::vector<unsigned char> table(static_cast<size_t>(tableSize));
     if (!reader.Read(tableOffset, table.data(), table.size())) return false;
-    for (uint32_t i = 0; i < sectionCount; ++i) {
+    for (uint32_t i = 0; i < headers.sectionCount; ++i) {
         const unsigned char* section = table.data() + i * kSectionHeaderSize;
         uint64_t rawSize = Little32(section + kRawSizeField);
         uint64_t rawOffset = Little32(section + kRawSizeField + 4);

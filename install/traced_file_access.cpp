@@ -3,11 +3,6 @@
 #include "log/func_trace.h"
 #include "sys/file_access.h"
 
-bool AddFileAccessAllowedRights(const wchar_t* path) {
-    FuncTrace scope("AddFileAccessAllowedRights");
-    return GrantUsersFileAccess(path);
-}
-
 bool AddFileAccessAllowedRights(HANDLE folder) {
     FuncTrace scope("AddFileAccessAllowedRights");
     return GrantUsersHandleAccess(folder);

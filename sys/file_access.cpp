@@ -4,31 +4,12 @@
 
 namespace {
 
-SetFileSecurityCall g_setFileSecurity = SetFileSecurityW;
 SetHandleSecurityCall g_setHandleSecurity = SetKernelObjectSecurity;
 
 constexpr DWORD kUsersAccessMask = 0xF0000000;  // GENERIC_READ|WRITE|EXECUTE|ALL
 constexpr DWORD kInheritFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
 
 // A descriptor without a list, or with a null list, has nothing to extend.
-bool TakeDacl(std::vector<BYTE>& descriptor, PACL& dacl) {
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    dacl = nullptr;
-    if (!GetSecurityDescriptorDacl(descriptor.data(), &present, &dacl, &defaulted)) return false;
-    return present && dacl != nullptr;
-}
-
-bool ReadFileDacl(const wchar_t* path, std::vector<BYTE>& descriptor, PACL& dacl) {
-    DWORD needed = 0;
-    GetFileSecurityW(path, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
-    descriptor.assign(needed, 0);
-    if (!GetFileSecurityW(path, DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed))
-        return false;
-    return TakeDacl(descriptor, dacl);
-}
-
 bool ReadHandleDacl(HANDLE object, std::vector<BYTE>& descriptor, PACL& dacl) {
     DWORD needed = 0;
     GetKernelObjectSecurity(object, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
@@ -37,7 +18,11 @@ bool ReadHandleDacl(HANDLE object, std::vector<BYTE>& descriptor, PACL& dacl) {
     if (!GetKernelObjectSecurity(object, DACL_SECURITY_INFORMATION, descriptor.data(), needed,
                                  &needed))
         return false;
-    return TakeDacl(descriptor, dacl);
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    dacl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor.data(), &present, &dacl, &defaulted)) return false;
+    return present && dacl != nullptr;
 }
 
 // The descriptor that carries only the new list, as the grant writes it.
@@ -81,22 +66,6 @@ bool BuildUsersFirstDacl(PSID usersSid, PACL oldDacl, std::vector<BYTE>& newDacl
         if (!AddAce(acl, ACL_REVISION, MAXDWORD, ace, aceSize)) return false;
     }
     return true;
-}
-
-bool GrantUsersFileAccess(const wchar_t* path) {
-    std::vector<BYTE> oldDescriptor;
-    PACL oldDacl = nullptr;
-    if (!ReadFileDacl(path, oldDescriptor, oldDacl)) return false;
-    std::vector<BYTE> newDacl;
-    SECURITY_DESCRIPTOR descriptor;
-    if (!UsersFirstDescriptor(oldDacl, newDacl, descriptor)) return false;
-    return g_setFileSecurity(path, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
-}
-
-SetFileSecurityCall ReplaceSetFileSecurityForTesting(SetFileSecurityCall call) {
-    SetFileSecurityCall previous = g_setFileSecurity;
-    g_setFileSecurity = call;
-    return previous;
 }
 
 bool GrantUsersHandleAccess(HANDLE object) {

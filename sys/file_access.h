@@ -3,13 +3,11 @@
 #include <windows.h>
 #include <vector>
 
-// Opens a file or directory to the local "Users" group: full access, inherited below a
-// directory, as a new first entry in front of all existing entries of its DACL. Writes no
-// trace lines, so the log configuration can use it before tracing is set up.
-bool GrantUsersFileAccess(const wchar_t* path);
-
-// The same grant on the object an open handle refers to (opened with READ_CONTROL and
-// WRITE_DAC), whatever has become of the name it was opened by.
+// Opens the file or directory an open handle refers to (opened with READ_CONTROL and
+// WRITE_DAC) to the local "Users" group, whatever has become of the name it was opened by:
+// full access, inherited below a directory, as a new first entry in front of all existing
+// entries of its DACL. Writes no trace lines, so the log configuration can use it before
+// tracing is set up.
 bool GrantUsersHandleAccess(HANDLE object);
 
 // Builds the new list: the Users entry first, then every entry of oldDacl in its order.

@@ -171,44 +171,38 @@ std::vector<BYTE> OwnerOf(const std::wstring& path) {
 struct GrantCase {
     const char* label;
     const wchar_t* name;  // inside the scratch directory; empty: the directory itself
-    bool isFile;
 };
 
-class GrantOnPath : public ::testing::TestWithParam<GrantCase> {};
+class GrantOnHandle : public ::testing::TestWithParam<GrantCase> {};
 
-// The case's directory, or a new empty file in it.
-std::wstring ObjectToGrant(const TempFolder& dir, const GrantCase& c) {
-    if (!*c.name) return dir.Path();
-    std::wstring path = dir.File(c.name);
-    WriteWholeFile(path, "");
-    return path;
+// The case's directory, or a new empty file in it, at path, opened as the program opens what
+// it grants on (a folder with backup semantics).
+ScopedKernelHandle OpenToGrant(const TempFolder& dir, const GrantCase& c, std::wstring& path) {
+    path = *c.name ? dir.File(c.name) : dir.Path();
+    if (*c.name) WriteWholeFile(path, "");
+    return ScopedKernelHandle(
+        CreateFileW(path.c_str(), READ_CONTROL | WRITE_DAC,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    *c.name ? FILE_ATTRIBUTE_NORMAL : FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
-TEST_P(GrantOnPath, SucceedsAndKeepsTheOwner) {
+TEST_P(GrantOnHandle, SucceedsAndKeepsTheOwner) {
     TempFolder dir(L"velmora_trace");
-    std::wstring path = ObjectToGrant(dir, GetParam());
-    ASSERT_TRUE(Exists(path));
+    std::wstring path;
+    ScopedKernelHandle object = OpenToGrant(dir, GetParam(), path);
+    ASSERT_TRUE(object.IsValid());
     std::vector<BYTE> ownerBefore = OwnerOf(path);
     ASSERT_FALSE(ownerBefore.empty());
-    EXPECT_TRUE(AddFileAccessAllowedRights(path.c_str()));
-    EXPECT_TRUE(GrantUsersFileAccess(path.c_str()));
+    EXPECT_TRUE(AddFileAccessAllowedRights(object.Get()));
+    EXPECT_TRUE(GrantUsersHandleAccess(object.Get()));
     EXPECT_EQ(OwnerOf(path), ownerBefore);
     EXPECT_TRUE(Exists(path));
 }
 
-INSTANTIATE_TEST_SUITE_P(Objects, GrantOnPath,
-                         ::testing::Values(GrantCase{"directory", L"", false},
-                                           GrantCase{"file", L"granted.txt", true}),
+INSTANTIATE_TEST_SUITE_P(Objects, GrantOnHandle,
+                         ::testing::Values(GrantCase{"directory", L""},
+                                           GrantCase{"file", L"granted.txt"}),
                          [](const auto& info) { return std::string(info.param.label); });
-
-TEST(GrantOnPath, MissingPathFailsAndCreatesNothing) {
-    TempFolder dir(L"velmora_trace");
-    std::wstring missing = dir.File(L"missing");
-    EXPECT_FALSE(AddFileAccessAllowedRights(missing.c_str()));
-    EXPECT_FALSE(GrantUsersFileAccess(missing.c_str()));
-    EXPECT_FALSE(Exists(missing));
-    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
-}
 
 // What the grant handed the call that writes the descriptor, before passing it on.
 struct WrittenDescriptor {
@@ -219,9 +213,9 @@ struct WrittenDescriptor {
     std::vector<BYTE> dacl;
 };
 WrittenDescriptor g_written;
-SetFileSecurityCall g_realSetFileSecurity = nullptr;
+SetHandleSecurityCall g_realSetHandleSecurity = nullptr;
 
-BOOL WINAPI RecordDescriptor(LPCWSTR path, SECURITY_INFORMATION what,
+BOOL WINAPI RecordDescriptor(HANDLE object, SECURITY_INFORMATION what,
                              PSECURITY_DESCRIPTOR descriptor) {
     ++g_written.calls;
     g_written.what = what;
@@ -230,15 +224,16 @@ BOOL WINAPI RecordDescriptor(LPCWSTR path, SECURITY_INFORMATION what,
     if (dacl != nullptr)
         g_written.dacl.assign(reinterpret_cast<BYTE*>(dacl),
                               reinterpret_cast<BYTE*>(dacl) + dacl->AclSize);
-    return g_realSetFileSecurity(path, what, descriptor);
+    return g_realSetHandleSecurity(object, what, descriptor);
 }
 
 // Wine cannot show it, so the seam does: the grant writes a descriptor whose DACL is present
 // and is the Users-first list, never one without a DACL (which would let everyone in).
-TEST_P(GrantOnPath, WritesThePresentUsersFirstList) {
+TEST_P(GrantOnHandle, WritesThePresentUsersFirstList) {
     TempFolder dir(L"velmora_trace");
-    std::wstring path = ObjectToGrant(dir, GetParam());
-    ASSERT_TRUE(Exists(path));
+    std::wstring path;
+    ScopedKernelHandle object = OpenToGrant(dir, GetParam(), path);
+    ASSERT_TRUE(object.IsValid());
     std::vector<BYTE> old = ReadFileDaclCopy(path);
     ASSERT_FALSE(old.empty());
     std::vector<BYTE> users, expected;
@@ -246,9 +241,9 @@ TEST_P(GrantOnPath, WritesThePresentUsersFirstList) {
     ASSERT_TRUE(BuildUsersFirstDacl(users.data(), reinterpret_cast<PACL>(old.data()), expected));
 
     g_written = WrittenDescriptor();
-    g_realSetFileSecurity = ReplaceSetFileSecurityForTesting(RecordDescriptor);
-    bool granted = GrantUsersFileAccess(path.c_str());
-    ReplaceSetFileSecurityForTesting(g_realSetFileSecurity);
+    g_realSetHandleSecurity = ReplaceSetHandleSecurityForTesting(RecordDescriptor);
+    bool granted = GrantUsersHandleAccess(object.Get());
+    ReplaceSetHandleSecurityForTesting(g_realSetHandleSecurity);
     EXPECT_TRUE(granted);
     EXPECT_EQ(g_written.calls, 1);
     EXPECT_EQ(g_written.what, static_cast<SECURITY_INFORMATION>(DACL_SECURITY_INFORMATION));

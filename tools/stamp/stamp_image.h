@@ -1,13 +1,16 @@
 #pragma once
 
 // Writing a service address into the stamp buffer of a Velmora_Setup program image. Plain
-// standard C++, so that the tool builds for Linux and for Windows from the same source and the
-// tests can call it directly.
+// standard C++, so that the tool builds for Linux and for Windows from the same sources and the
+// tests can call it directly; the PE headers are read by the program's own parse in
+// install/program_image.cpp, which every build of the tool compiles in.
 
 #include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
+
+#include "install/program_image.h"
 
 namespace velmora_stamp {
 
@@ -108,22 +111,11 @@ inline unsigned long ReadLong(const std::vector<unsigned char>& image, std::size
 // directory: address, then size) of a PE32 or PE32+ image; false when image holds no whole PE
 // header with that entry.
 inline bool FindCertificateEntry(const std::vector<unsigned char>& image, std::size_t& entry) {
-    constexpr std::size_t kNewHeaderPointer = 0x3C;
-    constexpr std::size_t kFileHeaderSize = 20;
-    constexpr std::size_t kSecurityEntry = 4;
-    if (image.size() < kNewHeaderPointer + 4 || image[0] != 'M' || image[1] != 'Z') return false;
-    std::size_t pe = ReadLong(image, kNewHeaderPointer);
-    if (pe > image.size() || image.size() - pe < 4 + kFileHeaderSize + 2) return false;
-    if (ReadLong(image, pe) != 0x00004550) return false;  // "PE\0\0"
-    std::size_t optional = pe + 4 + kFileHeaderSize;
-    std::size_t optionalSize = ReadUnit(image, pe + 4 + 16);
-    unsigned magic = ReadUnit(image, optional);
-    std::size_t countAt = magic == 0x10B ? 92 : magic == 0x20B ? 108 : 0;
-    if (countAt == 0) return false;
-    std::size_t entryAt = countAt + 4 + kSecurityEntry * 8;
-    if (optionalSize < entryAt + 8 || image.size() - optional < entryAt + 8) return false;
-    if (ReadLong(image, optional + countAt) <= kSecurityEntry) return false;
-    entry = optional + entryAt;
+    ProgramImageHeaders headers;
+    if (!ReadProgramImageHeaders(image.data(), image.size(), headers) ||
+        headers.certificateEntry == 0)
+        return false;
+    entry = static_cast<std::size_t>(headers.certificateEntry);
     return true;
 }
 
