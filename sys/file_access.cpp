@@ -69,6 +69,8 @@ bool BuildUsersFirstDacl(PSID usersSid, PACL oldDacl, std::vector<BYTE>& newDacl
 }
 
 bool GrantUsersHandleAccess(HANDLE object) {
+    // The value of a failed open is also the process's own pseudo-handle.
+    if (object == nullptr || object == INVALID_HANDLE_VALUE) return false;
     std::vector<BYTE> oldDescriptor;
     PACL oldDacl = nullptr;
     if (!ReadHandleDacl(object, oldDescriptor, oldDacl)) return false;

@@ -252,6 +252,17 @@ TEST_P(GrantOnHandle, WritesThePresentUsersFirstList) {
     EXPECT_EQ(g_written.dacl, expected);
 }
 
+// A failed open handed on must never open the elevated process itself to Users: its value is
+// the process's own pseudo-handle.
+TEST(GrantOnHandle, NeverOnAFailedOpen) {
+    g_written = WrittenDescriptor();
+    g_realSetHandleSecurity = ReplaceSetHandleSecurityForTesting(RecordDescriptor);
+    for (HANDLE failed : {INVALID_HANDLE_VALUE, static_cast<HANDLE>(nullptr)})
+        EXPECT_FALSE(GrantUsersHandleAccess(failed));
+    ReplaceSetHandleSecurityForTesting(g_realSetHandleSecurity);
+    EXPECT_EQ(g_written.calls, 0);
+}
+
 struct ScopeCase {
     const char* label;
     bool targetExists;
