@@ -20,6 +20,9 @@ namespace {
 constexpr UINT_PTR kAutoNextTimer = 1;
 constexpr UINT kAutoNextDelayMs = 100;
 constexpr int kDefaultPort = 80;
+// Posted when the page has shown, and by the deferred start-up when it can finish.
+constexpr UINT kPageShownMessage = WM_APP + 1;
+constexpr UINT kStartupDoneMessage = WM_APP + 2;
 
 std::wstring TrimWhiteSpace(std::wstring text) {
     while (!text.empty() && iswspace(text.back())) text.pop_back();
@@ -41,9 +44,11 @@ std::wstring ApplicationName() { return NameWithoutExtension(GetModuleName()); }
 
 }  // namespace
 
-CVelmora_SetupDlg::CVelmora_SetupDlg(WizardState& state, std::wstring presetAddress, bool https)
+CVelmora_SetupDlg::CVelmora_SetupDlg(WizardState& state, std::wstring presetAddress, bool https,
+                                     DeferredStartup* startup)
     : Dialog(IDD_VELMORA_SETUP_DIALOG),
       m_state(state),
+      m_startup(startup),
       m_strPresetAddress(std::move(presetAddress)),
       m_bHttps(https),
       m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
@@ -178,6 +183,16 @@ bool CVelmora_SetupDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, IN
         case WM_NOTIFY:
             OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
             return false;
+        case WM_SHOWWINDOW:
+            // Handled once showing is done and the page serves its messages.
+            if (wParam) PostMessageW(m_hWnd, kPageShownMessage, 0, 0);
+            return false;
+        case kPageShownMessage:
+            if (m_startup != nullptr) m_startup->Begin(m_hWnd, kStartupDoneMessage);
+            return true;
+        case kStartupDoneMessage:
+            FinishStartup();
+            return true;
         default:
             return false;
     }
@@ -206,6 +221,10 @@ void CVelmora_SetupDlg::OnTimer(UINT_PTR timerId) {
     OnBnClickedNext();
 }
 
+void CVelmora_SetupDlg::FinishStartup() {
+    if (m_startup != nullptr) m_startup->Finish();
+}
+
 void CVelmora_SetupDlg::OnNotify(const NMHDR& header) {
     if (header.idFrom != IDD_DOWNLOAD_PAGE) return;
     if (header.code == kDownloadPageBack)
@@ -225,6 +244,8 @@ void CVelmora_SetupDlg::OnBnClickedScheme(int controlId) {
 }
 
 void CVelmora_SetupDlg::OnBnClickedNext() {
+    // What start-up left is logged ahead of everything the page logs.
+    FinishStartup();
     FuncTrace scope("CVelmora_SetupDlg::OnBnClickedNext");
     if (!m_state.m_bAutoSetup && !IsWindowEnabled(GetDlgItem(IDC_NEXT))) return;
 

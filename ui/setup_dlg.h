@@ -6,6 +6,7 @@
 
 #include "install/service_address.h"
 #include "sys/scoped_handle.h"
+#include "ui/deferred_startup.h"
 #include "ui/dialog.h"
 #include "ui/download_dlg.h"
 #include "ui/wizard_state.h"
@@ -15,9 +16,10 @@
 class CVelmora_SetupDlg : public Dialog {
   public:
     // presetAddress: the address found before the page opens, host or host:port without a
-    // scheme (empty for none), which the page shows locked; https: the scheme it starts with.
+    // scheme (empty for none), which the page shows locked; https: the scheme it starts with;
+    // startup: the application's work left until the page shows, or null.
     explicit CVelmora_SetupDlg(WizardState& state, std::wstring presetAddress = {},
-                               bool https = false);
+                               bool https = false, DeferredStartup* startup = nullptr);
 
     void ShowPageControls(bool show);
     void InitPageControls();
@@ -33,6 +35,7 @@ class CVelmora_SetupDlg : public Dialog {
     void OnSysCommand(UINT commandId, LPARAM lParam);
     void OnPaint();
     void OnTimer(UINT_PTR timerId);
+    void FinishStartup();
     void OnNotify(const NMHDR& header);
     void OnEnChangeHost();
     void OnBnClickedScheme(int controlId);
@@ -42,6 +45,7 @@ class CVelmora_SetupDlg : public Dialog {
     void ReportUnreachableService();
 
     WizardState& m_state;
+    DeferredStartup* m_startup;
     std::wstring m_strPresetAddress;
     bool m_bHttps;
     HICON m_hIcon;
