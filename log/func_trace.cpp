@@ -7,10 +7,9 @@
 #include "log/trace_sink.h"
 
 FuncTrace::FuncTrace(const char* funcName)
-    : std::basic_ostream<char>(CurrentTraceMode() != TraceOff ? std::cout.rdbuf() : nullptr) {
-    // The name is only ever written into lines: with tracing off it is not even copied.
-    if (CurrentTraceMode() == TraceOff) return;
-    m_funcName = funcName;
+    : std::basic_ostream<char>(CurrentTraceMode() != TraceOff ? std::cout.rdbuf() : nullptr),
+      m_funcName(funcName) {
+    if (rdbuf() == nullptr) return;
     setlocale(LC_ALL, "Korean");
     WriteScopeLine(kScopeEntryMarker);
 }

@@ -1,13 +1,13 @@
 #pragma once
 
 #include <ostream>
-#include <string>
 
 // The scope every traced operation opens first: its construction writes the entry line, its
 // end the exit line, however the function is left. Each scope is its own stream over the
 // shared standard output buffer, so a failed write spoils only the scope that made it.
 class FuncTrace : public std::basic_ostream<char> {
   public:
+    // funcName outlives the scope: every scope is named by a string literal.
     explicit FuncTrace(const char* funcName);
     ~FuncTrace() override;
 
@@ -18,5 +18,5 @@ class FuncTrace : public std::basic_ostream<char> {
     void WriteScopePrefix();
     void WriteScopeLine(const char* marker);
 
-    std::string m_funcName;
+    const char* m_funcName;
 };
