@@ -98,12 +98,14 @@ def rows(f):
                     "<= 1.1x", scope / bare <= 1.1, f.runs("scope_off_ns")))
     if f.has("setup_seconds", "payload_installer_seconds", "payload_agent_seconds",
              "startup_floor"):
+        # Neither the page timers of an unattended run nor the two programs it starts and
+        # waits for are the setup's own time; everything else is, its own start included.
         timers = 0.3 + 2 * 0.1
-        own = (f.median("setup_seconds") - timers) * 1000
-        floor = (f.median("startup_floor") + f.median("payload_installer_seconds") +
-                 f.median("payload_agent_seconds")) * 1000
+        payloads = f.median("payload_installer_seconds") + f.median("payload_agent_seconds")
+        own = (f.median("setup_seconds") - timers - payloads) * 1000
+        floor = f.median("startup_floor") * 1000
         out.append(("automatic setup, own overhead", own, "ms",
-                    "dialog start + 2 payloads", floor, own / floor, "< 500 ms", own < 500,
+                    "minimal dialog start", floor, own / floor, "< 500 ms", own < 500,
                     f.runs("setup_seconds")))
     return out
 
