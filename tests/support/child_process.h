@@ -4,6 +4,7 @@
 // processes with a time limit.
 
 #include <windows.h>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -43,8 +44,11 @@ class ChildProcess {
                                      ? std::wstring(workingDir)
                                      : std::filesystem::path(program).parent_path().wstring();
         if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, stdOut != nullptr,
-                            creationFlags, nullptr, directory.c_str(), &startup, &info))
+                            creationFlags, nullptr, directory.c_str(), &startup, &info)) {
+            // The reason goes with the test's output: a start can fail for reasons of the host.
+            fwprintf(stderr, L"CreateProcessW %ls: error %lu\n", program.c_str(), GetLastError());
             return false;
+        }
         m_process.Reset(info.hProcess);
         ScopedKernelHandle thread(info.hThread);
         m_processId = info.dwProcessId;
