@@ -1,6 +1,7 @@
 #include "sys/file_access.h"
 
 #include "sys/file_access_test_hook.h"
+#include "sys/object_security.h"
 
 namespace {
 
@@ -11,13 +12,7 @@ constexpr DWORD kInheritFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
 
 // A descriptor without a list, or with a null list, has nothing to extend.
 bool ReadHandleDacl(HANDLE object, std::vector<BYTE>& descriptor, PACL& dacl) {
-    DWORD needed = 0;
-    GetKernelObjectSecurity(object, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
-    descriptor.assign(needed, 0);
-    if (!GetKernelObjectSecurity(object, DACL_SECURITY_INFORMATION, descriptor.data(), needed,
-                                 &needed))
-        return false;
+    if (!ReadObjectSecurity(object, DACL_SECURITY_INFORMATION, descriptor)) return false;
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
     dacl = nullptr;

@@ -63,9 +63,11 @@ bool PathLeadsTo(const std::wstring& path, HANDLE object) {
                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION a;
     BY_HANDLE_FILE_INFORMATION b;
-    if (!named || !GetFileInformationByHandle(named.Get(), &a) ||
-        !GetFileInformationByHandle(object, &b))
-        return false;
+    return named && GetFileInformationByHandle(named.Get(), &a) &&
+           GetFileInformationByHandle(object, &b) && IsSameFile(a, b);
+}
+
+bool IsSameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
     return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }

@@ -35,5 +35,8 @@ constexpr DWORD kFolderHoldAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES |
 bool IsPlainFolderHandle(HANDLE folder);
 
 // Whether path, opened without following a link at its end, is the very object the handle
-// refers to (same volume, same file index).
+// refers to.
 bool PathLeadsTo(const std::wstring& path, HANDLE object);
+
+// Whether two records of open files are of the same object: same volume, same file index.
+bool IsSameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b);

@@ -48,11 +48,6 @@ void EmptyFolder(HANDLE folder) {
     }
 }
 
-bool IsSameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
-}
-
 // False while the folder still stands at path and may be removed on a later try; true once it
 // is gone, or when what stands there is not that folder (which is then left alone).
 bool RemoveFolderIfSame(const std::wstring& path, const BY_HANDLE_FILE_INFORMATION& identity) {

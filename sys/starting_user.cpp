@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "sys/object_security.h"
 #include "sys/scoped_handle.h"
 #include "sys/starting_user_test_hook.h"
 
@@ -38,21 +39,16 @@ const StartingUserToken& TheStartingUserToken() {
     return token;
 }
 
-bool ReadSecurity(HANDLE object, std::vector<BYTE>& descriptor) {
-    const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
-                                      DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION;
-    DWORD needed = 0;
-    GetKernelObjectSecurity(object, what, nullptr, 0, &needed);
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
-    descriptor.assign(needed, 0);
-    return GetKernelObjectSecurity(object, what, descriptor.data(), needed, &needed) != FALSE;
-}
+// What an open by the user is checked against: owner, group, access list, integrity label.
+constexpr SECURITY_INFORMATION kCheckedSecurity =
+    OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+    LABEL_SECURITY_INFORMATION;
 
 bool LimitedTokenMayAccess(HANDLE object, DWORD access) {
     const StartingUserToken& token = TheStartingUserToken();
     if (!token.split) return true;
     std::vector<BYTE> descriptor;
-    if (!token.limited || !ReadSecurity(object, descriptor)) return false;
+    if (!token.limited || !ReadObjectSecurity(object, kCheckedSecurity, descriptor)) return false;
     GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
                                FILE_ALL_ACCESS};
     MapGenericMask(&access, &mapping);
