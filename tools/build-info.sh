@@ -6,22 +6,10 @@ setup_program() {
   if [ -f "$own" ]; then echo "$own"; else echo "$VELMORA_ROOT/dist/Velmora_Setup.exe"; fi
 }
 
-# pe_machine FILE: i386 or x64, from the PE header's machine field.
-pe_machine() {
-  local pe machine
-  pe=$(od -An -t u4 -j 60 -N 4 "$1" | tr -d ' ')
-  machine=$(od -An -t x2 -j $((pe + 4)) -N 2 "$1" | tr -d ' ')
-  case "$machine" in
-    014c) echo i386 ;;
-    8664) echo x64 ;;
-    *) echo "unknown machine $machine" >&2; return 1 ;;
-  esac
-}
-
-# program_files_for FILE: the Program Files folder (a Windows path) that a program of FILE's
-# kind is given under Wine, as that kind's own command processor sees it.
+# program_files_for BUILD_DIR: the Program Files folder (a Windows path) that a program of that
+# build is given under Wine, as a program of the build's own kind reports it. A helper of
+# Wine's (cmd, reg) will not do: which loader `wine` takes is the host's choice, and a 32-bit
+# helper sees the 32-bit folder whatever is asked.
 program_files_for() {
-  local cmd='C:\windows\system32\cmd.exe'
-  [ "$(pe_machine "$1")" = i386 ] && cmd='C:\windows\syswow64\cmd.exe'
-  wine "$cmd" /c 'echo %ProgramFiles%' 2>/dev/null | tr -d '\r'
+  "$VELMORA_ROOT/tools/wine-run" "$1/demo/program_files_probe.exe" 2>/dev/null | tr -d '\r'
 }

@@ -78,7 +78,7 @@ fi
 
 # --- a clean slate, so that this run proves itself ----------------------------------------
 # A 32-bit program on a 64-bit Windows lays its files out in the 32-bit Program Files.
-program_files_w=$(program_files_for "$setup_exe")
+program_files_w=$(program_files_for "$build")
 program_files=$(winepath -u "$program_files_w" 2>/dev/null | tr -d '\r')
 program_files=$(realpath -m "$program_files")
 [ -n "$program_files_w" ] && [ -d "$program_files" ] || {

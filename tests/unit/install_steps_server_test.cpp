@@ -100,17 +100,24 @@ class SwappingDisplay : public InstallDisplay {
         if (folders.size() != 1) return;
         std::wstring installer = folders[0] + L"\\" + m_installerName;
         m_tried = Exists(installer);
-        m_swapped =
+        // The copy is waited for to its end, however slowly the host starts it: a copy still
+        // under way when the step starts the installer would race the step's own open, and a
+        // copy given up on would pass without having tried.
+        long copied =
             RunToEnd(L"C:\\windows\\system32\\cmd.exe",
-                     L"/c copy /y \"" + m_replacement + L"\" \"" + installer + L"\"", 10000) == 0;
+                     L"/c copy /y \"" + m_replacement + L"\" \"" + installer + L"\"", kCopyBoundMs);
+        m_copyEnded = copied != -1;
+        m_swapped = copied == 0;
     }
     void SetProgressRange(int) override {}
     HWND ProgressBar() const override { return nullptr; }
 
     bool m_tried = false;
+    bool m_copyEnded = false;
     bool m_swapped = false;
 
   private:
+    static constexpr DWORD kCopyBoundMs = 120000;
     std::wstring m_installerName;
     std::wstring m_replacement;
 };
@@ -126,6 +133,7 @@ TEST(SwappedProgram, AnotherProcessCannotReplaceTheInstallerBeforeItRuns) {
     SwappingDisplay display(L"Velmora ActiveX 7i_jp.exe", FixturePath(L"fake_agent.exe"));
     EXPECT_EQ(InstallActiveX({kHost, port, false}, true, display), StepOutcome::Ran);
     EXPECT_TRUE(display.m_tried);
+    EXPECT_TRUE(display.m_copyEnded) << "the other process's copy did not end";
     EXPECT_FALSE(display.m_swapped);
     EXPECT_EQ(TimesStarted(record, "fake_installer"), 1);
     EXPECT_EQ(TimesStarted(record, "fake_agent"), 0) << "the replacement ran";
