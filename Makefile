@@ -3,7 +3,8 @@
 # Two builds of the same sources: build/mingw, the shipped 32-bit program (dist/), and
 # build/x64, a 64-bit one for test hosts that cannot run 32-bit programs (never shipped).
 # `make test`, `make demo` and `make bench` run the build the host can run
-# (tools/pick-arch.sh); ARCH=x86 or ARCH=x64 forces either. `make` alone builds the 32-bit one.
+# (tools/pick-arch.sh); ARCH=x86 or ARCH=x64 forces either, and `make bench ARCH=both` measures
+# every build the host runs. `make` alone builds the 32-bit one.
 ARCH ?=
 BUILD_ARCH := $(if $(ARCH),$(ARCH),x86)
 ifeq ($(BUILD_ARCH),x64)
@@ -15,9 +16,10 @@ TOOLCHAIN := cmake/toolchain-mingw-i686.cmake
 endif
 NATIVE_BUILD ?= build/native
 JOBS ?= 2
+RUNS ?= 1
 FUZZ_SECONDS ?= 60
 
-.PHONY: all setup build native test fuzz bench demo clean run-test run-bench run-demo
+.PHONY: all setup build native test fuzz bench demo clean run-test run-demo
 
 all: build
 
@@ -42,10 +44,20 @@ native: setup
 		-DCMAKE_CXX_COMPILER=clang++ >/dev/null
 	@cmake --build $(NATIVE_BUILD) -j$(JOBS) -- --no-print-directory
 
-# Each runs again on the build the host can run.
-test demo bench: setup
-	@arch=$$(bash tools/pick-arch.sh "$(ARCH)") && \
-		$(MAKE) --no-print-directory ARCH=$$arch run-$@
+# Each runs again on the build the host can run (ARCH=both: on each build it runs).
+test demo: setup
+	@archs=$$(bash tools/pick-arch.sh "$(ARCH)") && for arch in $$archs; do \
+		$(MAKE) --no-print-directory ARCH=$$arch run-$@ || exit 1; done
+
+# The bench on the build the host runs, or with ARCH=both on every build it runs, in one table;
+# RUNS=3 makes every whole run three times and judges each goal on the median of the three.
+bench: setup
+	@archs=$$(bash tools/pick-arch.sh "$(ARCH)") && dirs="" && \
+		for arch in $$archs; do \
+			$(MAKE) --no-print-directory ARCH=$$arch build || exit 1; \
+			if [ $$arch = x64 ]; then dirs="$$dirs build/x64"; else dirs="$$dirs build/mingw"; fi; \
+		done && \
+		bash tools/bench/run.sh --runs $(RUNS) $$dirs
 
 # The native sanitizer run first: it takes seconds and needs no Wine.
 run-test: build native
@@ -56,10 +68,6 @@ run-test: build native
 fuzz: native
 	@cmake --build $(NATIVE_BUILD) -j$(JOBS) --target fuzzers -- --no-print-directory
 	@bash tests/fuzz/run-fuzz.sh $(NATIVE_BUILD) $(FUZZ_SECONDS)
-
-# Measurements against baselines taken in the same run; prints one table, fails on no figure.
-run-bench: build
-	@bash tools/bench/run.sh $(BUILD)
 
 run-demo: build
 	@bash tools/demo.sh $(BUILD)

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Picks the build that `make test`, `make demo` and `make bench` run:  pick-arch.sh [x86|x64]
+# Picks the build that `make test`, `make demo` and `make bench` run:
+#   pick-arch.sh [x86|x64|both]
 # Prints x86 where a 32-bit Windows program starts under Wine on this host, else x64, and says
 # why when it is x64. With x86 asked for, fails with that same line where x86 cannot run;
-# with x64 asked for, prints x64 without looking. VELMORA_NO_WIN32=1 makes the host count as
+# with x64 asked for, prints x64 without looking; with both, prints "x86 x64", or x64 alone
+# with the line that says why. VELMORA_NO_WIN32=1 makes the host count as
 # one that cannot run 32-bit programs (to prove the choice on a host that can).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 wanted=${1:-}
 case "$wanted" in
-  "" | x86 | x64) ;;
-  *) echo "make: ARCH must be x86 or x64, not '$wanted'" >&2; exit 1 ;;
+  "" | x86 | x64 | both) ;;
+  *) echo "make: ARCH must be x86, x64 or both, not '$wanted'" >&2; exit 1 ;;
 esac
 [ "$wanted" = x64 ] && { echo x64; exit 0; }
 
@@ -45,7 +47,7 @@ why_no_win32() {
 
 reason=$(why_no_win32)
 if [ -z "$reason" ]; then
-  echo x86
+  [ "$wanted" = both ] && echo "x86 x64" || echo x86
   exit 0
 fi
 line="a 32-bit Windows program does not start under Wine on this host ($reason)"

@@ -2,7 +2,8 @@
 //   bench_watch window LIMIT_S PROGRAM [ARGS...]  seconds until the program's first dialog is
 //                                                 shown and serving messages; then closes it
 //   bench_watch run LIMIT_S PROGRAM [ARGS...]     seconds until the program has ended
-// Prints the seconds; exit code 0 when the program got there within LIMIT_S seconds.
+// Prints the seconds; exit code 0 when the program got there within LIMIT_S seconds, 3 when it
+// died of an exception on the way.
 #include <windows.h>
 #include <cstdio>
 #include <cwchar>
@@ -15,6 +16,7 @@ namespace {
 constexpr DWORD kPollMs = 1;
 constexpr DWORD kResponseMs = 5000;
 constexpr DWORD kCloseMs = 10000;
+constexpr DWORD kFirstExceptionCode = 0xC0000000;
 
 struct WindowSearch {
     DWORD processId;
@@ -113,5 +115,12 @@ int wmain(int argc, wchar_t** argv) {
     }
     printf("%.4f\n", seconds);
     if (!reached) fwprintf(stderr, L"bench_watch: %ls did not get there in time\n", argv[3]);
+    // An exception nobody handled ends a process with its code: the watched program died.
+    DWORD exitCode = 0;
+    if (reached && GetExitCodeProcess(process.Get(), &exitCode) &&
+        exitCode >= kFirstExceptionCode) {
+        fwprintf(stderr, L"bench_watch: %ls died of exception 0x%08lx\n", argv[3], exitCode);
+        return 3;
+    }
     return reached ? 0 : 1;
 }

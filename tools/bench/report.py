@@ -1,10 +1,16 @@
 #!/usr/bin/env python3
 """Prints the table of `make bench` from the samples that run.sh collected.
 
-Each sample line is "name value"; a figure is the median of its samples, and every row sets a
-figure against the baseline measured in the same run. Ratios are figure / baseline, so for
-times, sizes and memory lower is better and for throughput higher is better; the goal column
-says which way each one points. Rows whose samples are missing (parts left out) are skipped.
+    report.py [LABEL=]SAMPLES[,SAMPLES...] ...
+
+One column group per build (LABEL), one samples file per whole run. Each sample line is
+"name value". Every row sets a figure against the floor measured in the same run; a run's
+ratio is the figure's median over the floor's median, figure / floor, so for times, sizes and
+memory lower is better and for throughput higher is better; the goal column says which way
+each one points. A figure's cell shows its median and, in brackets, the least and greatest
+sample of all runs. With several runs the ratio is the median of the runs' ratios, each run's
+ratio listed after it, and the goal counts as met only on that median. Rows whose samples are
+missing (parts left out) are skipped.
 """
 
 import statistics
@@ -28,85 +34,87 @@ def load(path):
     return samples
 
 
-class Figures:
-    def __init__(self, samples):
-        self.samples = samples
+class Row:
+    """One figure against its floor: the samples of each, already in the row's unit, and
+    the goal as a test on the ratio (or on the figure itself, for the setup's overhead)."""
 
-    def has(self, *names):
-        return all(name in self.samples for name in names)
+    def __init__(self, figure, unit, values, floor, floor_values, goal, met, context=""):
+        self.figure, self.unit, self.values = figure, unit, values
+        self.floor, self.floor_values = floor, floor_values
+        self.goal, self.met, self.context = goal, met, context
 
-    def median(self, name):
-        return statistics.median(self.samples[name])
-
-    def runs(self, name):
-        return len(self.samples[name])
+    def ratio(self):
+        return statistics.median(self.values) / statistics.median(self.floor_values)
 
 
-def rows(f):
-    """(figure, value, unit, baseline, baseline value, ratio, goal, met, runs[, context]) per
-    row; the context is a further figure for comparison, shown in the last column."""
+def rates(mib, seconds):
+    return [mib / s for s in seconds]
+
+
+def rows(s):
+    """The rows of one whole run's samples s, in table order."""
+    def has(*names):
+        return all(name in s for name in names)
+
+    def median(name):
+        return statistics.median(s[name])
+
     out = []
-    if f.has("size_setup", "size_floor"):
-        setup, floor = f.median("size_setup"), f.median("size_floor")
-        out.append(("exe size", setup, "B", "floor program", floor, setup / floor,
-                    "<= 1.2x", setup / floor <= 1.2, 1))
-    if f.has("startup_setup", "startup_floor"):
-        setup, floor = f.median("startup_setup") * 1000, f.median("startup_floor") * 1000
-        out.append(("start-up to address page", setup, "ms", "minimal dialog", floor,
-                    setup / floor, "<= 1.1x", setup / floor <= 1.1, f.runs("startup_setup")))
-    if f.has("download_mib"):
-        mib = f.median("download_mib")
+    if has("size_setup", "size_floor"):
+        out.append(Row("exe size", "B", s["size_setup"], "floor program", s["size_floor"],
+                       "<= 1.2x", lambda r, v: r <= 1.2))
+    if has("startup_setup", "startup_floor"):
+        out.append(Row("start-up to address page", "ms", [v * 1000 for v in s["startup_setup"]],
+                       "minimal dialog", [v * 1000 for v in s["startup_floor"]], "<= 1.1x",
+                       lambda r, v: r <= 1.1))
+    if has("download_mib"):
+        mib = median("download_mib")
         # Each engine against the same platform calls in a minimal loop; curl for context.
         for engine, floor, scheme in (("direct", "wininet", "https"), ("direct", "wininet", "http"),
                                       ("moniker", "moniker", "http")):
             name = "%s_%s_seconds" % (engine, scheme)
             floor_name = "floor_%s_%s_seconds" % (floor, scheme)
-            if not f.has(name, floor_name):
+            if not has(name, floor_name):
                 continue
-            rate = mib / f.median(name)
-            base = mib / f.median(floor_name)
             context = ""
-            if f.has("curl_%s_seconds" % scheme):
-                context = "curl %s MiB/s" % number(mib / f.median("curl_%s_seconds" % scheme))
-            out.append(("%s engine %s %d MiB" % (engine, scheme, mib), rate, "MiB/s",
-                        "%s floor %s" % (floor, scheme), base, rate / base, ">= 0.9x",
-                        rate / base >= 0.9, f.runs(name), context))
+            if has("curl_%s_seconds" % scheme):
+                context = "curl %s MiB/s" % number(mib / median("curl_%s_seconds" % scheme))
+            out.append(Row("%s engine %s %d MiB" % (engine, scheme, mib), "MiB/s",
+                           rates(mib, s[name]), "%s floor %s" % (floor, scheme),
+                           rates(mib, s[floor_name]), ">= 0.9x", lambda r, v: r >= 0.9,
+                           context))
         for engine in ("direct", "moniker"):
             scheme = "https" if engine == "direct" else "http"
             peak_name = "%s_%s_peak" % (engine, scheme)
-            if not f.has(peak_name, engine + "_small_peak"):
+            if not has(peak_name, engine + "_small_peak"):
                 continue
-            peak = f.median(peak_name) / MIB
-            small = f.median(engine + "_small_peak") / MIB
-            out.append(("%s peak memory, %d MiB" % (engine, mib), peak, "MiB",
-                        "same, %d MiB file" % f.median("small_download_mib"), small,
-                        peak / small, "flat (~1.0x)", peak / small <= 1.1,
-                        f.runs(peak_name)))
-    if f.has("plain_lines_per_s", "mode2_lines_per_s", "mode3_lines_per_s"):
-        plain = f.median("plain_lines_per_s")
-        for mode, goal in ((2, 1.3), (3, None)):
-            rate = f.median("mode%d_lines_per_s" % mode)
-            # Time per line against the plain loop's time per line.
-            slowdown = plain / rate
-            out.append(("trace mode %d, 2 threads" % mode, rate, "lines/s",
-                        "fprintf+fflush", plain, slowdown,
-                        "<= %.1fx time/line" % goal if goal else "-",
-                        slowdown <= goal if goal else None, f.runs("plain_lines_per_s")))
-    if f.has("scope_off_ns", "bare_stream_ns"):
-        scope, bare = f.median("scope_off_ns"), f.median("bare_stream_ns")
-        out.append(("scope, tracing off", scope, "ns", "bare ostream", bare, scope / bare,
-                    "<= 1.1x", scope / bare <= 1.1, f.runs("scope_off_ns")))
-    if f.has("setup_seconds", "payload_installer_seconds", "payload_agent_seconds",
-             "startup_floor"):
+            out.append(Row("%s peak memory, %d MiB" % (engine, mib), "MiB",
+                           [v / MIB for v in s[peak_name]],
+                           "same, %d MiB file" % median("small_download_mib"),
+                           [v / MIB for v in s[engine + "_small_peak"]], "flat (~1.0x)",
+                           lambda r, v: r <= 1.1))
+    # Time per line against the floor's time per line.
+    for mode, floor, floor_name, goal in ((2, "plain", "fprintf+fflush", 1.3),
+                                          (3, "append", "open+append+close", 1.5)):
+        name, floor_key = "mode%d_lines_per_s" % mode, "%s_lines_per_s" % floor
+        if has(name, floor_key):
+            out.append(Row("trace mode %d, 2 threads" % mode, "ms/1k lines",
+                           [1e6 / v for v in s[name]], floor_name,
+                           [1e6 / v for v in s[floor_key]], "<= %.1fx" % goal,
+                           lambda r, v, goal=goal: r <= goal))
+    if has("scope_off_ns", "bare_stream_ns"):
+        out.append(Row("scope, tracing off", "ns", s["scope_off_ns"], "bare ostream",
+                       s["bare_stream_ns"], "<= 1.1x", lambda r, v: r <= 1.1))
+    if has("setup_seconds", "payload_installer_seconds", "payload_agent_seconds",
+           "startup_floor"):
         # Neither the page timers of an unattended run nor the two programs it starts and
         # waits for are the setup's own time; everything else is, its own start included.
         timers = 0.3 + 2 * 0.1
-        payloads = f.median("payload_installer_seconds") + f.median("payload_agent_seconds")
-        own = (f.median("setup_seconds") - timers - payloads) * 1000
-        floor = f.median("startup_floor") * 1000
-        out.append(("automatic setup, own overhead", own, "ms",
-                    "minimal dialog start", floor, own / floor, "< 500 ms", own < 500,
-                    f.runs("setup_seconds")))
+        payloads = median("payload_installer_seconds") + median("payload_agent_seconds")
+        own = [(v - timers - payloads) * 1000 for v in s["setup_seconds"]]
+        out.append(Row("automatic setup, own overhead", "ms", own, "minimal dialog start",
+                       [v * 1000 for v in s["startup_floor"]], "< 500 ms",
+                       lambda r, v: v < 500))
     return out
 
 
@@ -118,24 +126,64 @@ def number(value):
     return "%.2f" % value
 
 
+def spread(values):
+    return "%s (%s-%s)" % (number(statistics.median(values)), number(min(values)),
+                           number(max(values)))
+
+
+class Column:
+    """One build's whole runs, row by row."""
+
+    def __init__(self, label, paths):
+        self.label = label
+        self.runs = [{row.figure: row for row in rows(load(path))} for path in paths]
+
+    def cells(self, figure):
+        found = [run[figure] for run in self.runs if figure in run]
+        if not found:
+            return ["-"] * 4
+        values = [v for row in found for v in row.values]
+        floors = [v for row in found for v in row.floor_values]
+        ratios = [row.ratio() for row in found]
+        ratio = statistics.median(ratios)
+        met = found[0].met(ratio, statistics.median(values))
+        ratio_text = "%.2fx" % ratio
+        if len(ratios) > 1:
+            ratio_text += " (%s)" % " ".join("%.2f" % r for r in ratios)
+        return [spread(values), spread(floors), ratio_text, "yes" if met else "NO"]
+
+
 def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: report.py SAMPLES")
-    table = rows(Figures(load(sys.argv[1])))
-    header = ("figure", "median", "unit", "baseline", "median", "ratio", "goal", "met", "n",
-              "context")
+    if len(sys.argv) < 2:
+        sys.exit("usage: report.py [LABEL=]SAMPLES[,SAMPLES...] ...")
+    columns = []
+    for argument in sys.argv[1:]:
+        label, _, paths = argument.rpartition("=")
+        columns.append(Column(label or "this build", paths.split(",")))
+    order, described = [], {}
+    for column in columns:
+        for run in column.runs:
+            for figure, row in run.items():
+                if figure not in described:
+                    order.append(figure)
+                    described[figure] = row
+    header = ["figure", "unit", "floor", "goal"]
+    for column in columns:
+        runs = len(column.runs)
+        suffix = "" if runs == 1 else ", %d runs" % runs
+        header += ["%s%s" % (column.label, suffix), "floor", "ratio", "met"]
+    header.append("context")
     lines = [header]
-    for row in table:
-        figure, value, unit, base, base_value, ratio, goal, met, runs = row[:9]
-        context = row[9] if len(row) > 9 else ""
-        lines.append((figure, number(value), unit, base, number(base_value), "%.2fx" % ratio,
-                      goal, "-" if met is None else ("yes" if met else "NO"), str(runs), context))
+    for figure in order:
+        row = described[figure]
+        line = [figure, row.unit, row.floor, row.goal]
+        for column in columns:
+            line += column.cells(figure)
+        line.append(row.context)
+        lines.append(line)
     widths = [max(len(line[i]) for line in lines) for i in range(len(header))]
-    right = {1, 4, 5, 8}
     for line in lines:
-        cells = [cell.rjust(widths[i]) if i in right else cell.ljust(widths[i])
-                 for i, cell in enumerate(line)]
-        print("  ".join(cells).rstrip())
+        print("  ".join(cell.ljust(widths[i]) for i, cell in enumerate(line)).rstrip())
 
 
 if __name__ == "__main__":

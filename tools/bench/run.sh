@@ -1,30 +1,53 @@
 #!/usr/bin/env bash
-# The benchmark suite of `make bench`:  run.sh [BUILD_DIR] [PARTS]
-# PARTS is a comma-separated choice of size,startup,download,trace,setup (all by default).
-# Measures the setup program against baselines taken in the same run and prints one table of
-# medians and ratios (report.py). A measurement, not a test: no figure makes it fail; only a
-# run that could not measure (a program that would not start, a download that delivered a
-# different file) does.
+# The benchmark suite of `make bench`:  run.sh [--runs N] [--parts LIST] BUILD_DIR...
+# LIST is a comma-separated choice of size,startup,download,trace,setup (all by default).
+# Measures the setup program of each build against floors taken in the same run, each floor
+# right before its figure, and prints one table with a column per build (report.py): every
+# figure's median and spread, its ratio to its floor, and whether the goal is met. With N runs,
+# each whole run is made N times, the builds taking turns, and a goal counts as met when the
+# median of the N runs' ratios meets it. A measurement, not a test: no figure makes it fail;
+# only a run that could not measure does (a process that died twice while measuring one
+# figure, a download that delivered a different file).
 #
-# Runs in a Wine prefix of its own (BUILD_DIR/bench-prefix, a copy of the build's), so the
-# automatic setups it performs leave nothing behind for the tests, on a private X display and
-# against a fresh local update server.
+# Runs in a Wine prefix of its own (build/bench-prefix, a copy of the build's), one wineserver
+# and one private X display for all builds, so the automatic setups it performs leave nothing
+# behind for the tests, against one fresh local update server.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 tools=$(cd "$here/.." && pwd)
 root=$(cd "$tools/.." && pwd)
-build=$(cd "${1:-$root/build/mingw}" && pwd)
-parts=${2:-size,startup,download,trace,setup}
 
-STARTUP_RUNS=${STARTUP_RUNS:-15}
-DOWNLOAD_RUNS=${DOWNLOAD_RUNS:-3}
-DOWNLOAD_MIB=${DOWNLOAD_MIB:-256}
-SMALL_DOWNLOAD_MIB=16
-TRACE_RUNS=${TRACE_RUNS:-7}
+runs=1
+parts=size,startup,download,trace,setup
+builds=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --runs) runs=${2:?}; shift 2 ;;
+    --parts) parts=${2:?}; shift 2 ;;
+    *) builds+=("$(cd "$1" && pwd)"); shift ;;
+  esac
+done
+[ ${#builds[@]} -gt 0 ] || builds=("$root/build/mingw")
+[[ "$runs" =~ ^[1-9][0-9]*$ ]] || { echo "bench: RUNS must be a positive number, not '$runs'" >&2; exit 1; }
+
+STARTUP_RUNS=${STARTUP_RUNS:-30}
+DOWNLOAD_RUNS=${DOWNLOAD_RUNS:-5}
+DOWNLOAD_MIB=${DOWNLOAD_MIB:-128}
+SMALL_DOWNLOAD_MIB=8
+TRACE_RUNS=${TRACE_RUNS:-3}
+TRACE_ROUNDS=${TRACE_ROUNDS:-10}
 SETUP_RUNS=${SETUP_RUNS:-5}
 
+# The build's name in the table, from the processor its toolchain targets.
+build_label() {
+  case "$(sed -n 's/^CMAKE_SYSTEM_PROCESSOR:[^=]*=//p' "$1/CMakeCache.txt")" in
+    x86_64) echo 64-bit ;;
+    *) echo 32-bit ;;
+  esac
+}
+
 if [ -z "${VELMORA_BENCH_INNER:-}" ]; then
-  export VELMORA_WINEPREFIX=$build/bench-prefix
+  export VELMORA_WINEPREFIX=$root/build/bench-prefix
   shared_prefix=$root/build/wineprefix
   if [ ! -f "$VELMORA_WINEPREFIX/.velmora-ready" ] && [ -f "$shared_prefix/.velmora-ready" ]; then
     echo "bench: copying the Wine prefix to $VELMORA_WINEPREFIX" >&2
@@ -35,6 +58,7 @@ if [ -z "${VELMORA_BENCH_INNER:-}" ]; then
   bash "$tools/wine-prefix.sh"
 
   source "$tools/private-display.sh"
+  out=$root/build/bench-results
   cleanup() {
     wineserver -k 2>/dev/null || true
     stop_private_display
@@ -42,29 +66,72 @@ if [ -z "${VELMORA_BENCH_INNER:-}" ]; then
   trap cleanup EXIT
   start_private_display
   start_persistent_wineserver
+  rm -rf "$out"
+  mkdir -p "$out"
 
-  VELMORA_BENCH_INNER=1 VELMORA_SERVER_SECONDS=1500 \
-    bash "$tools/with-update-server.sh" "$build" bash "$0" "$build" "$parts"
+  VELMORA_BENCH_INNER=$out VELMORA_SERVER_SECONDS=$((1500 * runs * ${#builds[@]})) \
+    bash "$tools/with-update-server.sh" "${builds[0]}" \
+    bash "$0" --runs "$runs" --parts "$parts" "${builds[@]}"
+  columns=()
+  for build in "${builds[@]}"; do
+    label=$(build_label "$build")
+    files=$(ls "$out"/samples-"$label"-*.txt | paste -sd, -)
+    columns+=("$label=$files")
+  done
+  python3 "$here/report.py" "${columns[@]}"
   exit
 fi
 
-bench=$build/bench
+out=$VELMORA_BENCH_INNER
 source "$tools/wine-env.sh"
 source "$tools/build-info.sh"
-setup_exe=$(setup_program "$build")
 work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-samples=$work/samples
-: >"$samples"
 
 windows_path() { echo "Z:$1" | tr / '\\'; }
 wine_out() { "$tools/wine-run" "$@" | tr -d '\r'; }
-# The watcher's figure is its last line; a watched program may write before it (the floor
-# writes its line through std::cout into the same output).
-watch() { wine_out "$bench/bench_watch.exe" "$@" | tail -n 1; }
 record() { echo "$1 $2" >>"$samples"; }
 wants() { [[ ",$parts," == *",$1,"* ]]; }
 progress() { echo "bench: $*" >&2; }
+
+# How a process ended, from the status the shell saw.
+how_it_ended() {
+  if [ "$1" -gt 128 ] && [ "$1" -le 192 ]; then
+    echo "was killed by SIG$(kill -l $(($1 - 128)) 2>/dev/null || echo $(($1 - 128)))"
+  else
+    echo "ended with exit code $1"
+  fi
+}
+
+# measure FIGURE PROCESS COMMAND...: runs COMMAND and leaves what it printed in $measured. A
+# run that does not end well is named, with its process and the figure it was measuring, and
+# made once more; a second such run ends the bench with that line.
+measured=""
+measure() {
+  local figure=$1 process=$2 attempt status line
+  shift 2
+  for attempt in 1 2; do
+    status=0
+    measured=$("$@") || status=$?
+    [ "$status" -eq 0 ] && return 0
+    line="bench: $process $(how_it_ended "$status") while measuring $figure ($label build)"
+    if [ "$attempt" -eq 1 ]; then
+      echo "$line; measuring it once more" >&2
+    else
+      echo "$line again; giving up" >&2
+      exit 1
+    fi
+  done
+}
+
+# The watcher's figure is its last line; a watched program may write before it (the floor
+# writes its line through std::cout into the same output).
+watch() { wine_out "$bench/bench_watch.exe" "$@" | tail -n 1; }
+# watch_as FIGURE MODE LIMIT PROGRAM: records the seconds under FIGURE.
+watch_as() {
+  measure "$1" "bench_watch.exe watching $(basename "${4//\\//}")" watch "$2" "$3" "$4"
+  record "$1" "$measured"
+}
 
 measure_size() {
   progress "sizes"
@@ -81,11 +148,11 @@ measure_startup() {
   setup=$(windows_path "$work/startup/Velmora_Setup.exe")
   floor=$(windows_path "$bench/bench_floor.exe")
   # The first start of a program under Wine pays for loading its DLLs from disk.
-  watch window 30 "$setup" >/dev/null
-  watch window 30 "$floor" >/dev/null
+  measure "start-up" "bench_watch.exe" watch window 30 "$setup"
+  measure "start-up" "bench_watch.exe" watch window 30 "$floor"
   for _ in $(seq "$STARTUP_RUNS"); do
-    record startup_setup "$(watch window 30 "$setup")"
-    record startup_floor "$(watch window 30 "$floor")"
+    watch_as startup_floor window 30 "$floor"
+    watch_as startup_setup window 30 "$setup"
   done
 }
 
@@ -98,18 +165,18 @@ curl_seconds() {
   curl -s --cacert "$VELMORA_CERT_DIR/ca.pem" -o "$work/curl.bin" -w '%{time_total}' "$1"
 }
 
-# engine scheme port file: one download with the program's engine; records seconds and peak.
+# engine url file name: one download with the program's engine; records seconds and peak.
 engine_download() {
-  local engine=$1 url=$2 file=$3 name=$4 figures
-  figures=$(wine_out "$bench/download_bench.exe" "$engine" "$url" \
-    "$(windows_path "$work/engine.bin")")
+  local engine=$1 url=$2 file=$3 name=$4
+  measure "$name" "download_bench.exe $engine" \
+    wine_out "$bench/download_bench.exe" "$engine" "$url" "$(windows_path "$work/engine.bin")"
   check_download "$work/engine.bin" "$VELMORA_SERVER_ROOT/$file" "$engine"
-  record "${name}_seconds" "${figures% *}"
-  record "${name}_peak" "${figures#* }"
+  record "${name}_seconds" "${measured% *}"
+  record "${name}_peak" "${measured#* }"
 }
 
-# Each engine against its platform floor (the same calls in the least loop, download_bench.exe)
-# and curl, one after the other in every run so that all share the conditions of the moment.
+# Each engine right after its platform floor (the same calls in the least loop,
+# download_bench.exe), with curl beside them for context.
 measure_downloads() {
   progress "downloads of $DOWNLOAD_MIB MiB, $DOWNLOAD_RUNS runs each"
   head -c $((DOWNLOAD_MIB * 1024 * 1024)) /dev/urandom >"$VELMORA_SERVER_ROOT/bench.bin"
@@ -121,7 +188,8 @@ measure_downloads() {
   for _ in $(seq "$DOWNLOAD_RUNS"); do
     for scheme in https http; do
       [ "$scheme" = https ] && url=$https || url=$http
-      record "curl_${scheme}_seconds" "$(curl_seconds "$url/bench.bin")"
+      measure "curl $scheme" curl curl_seconds "$url/bench.bin"
+      record "curl_${scheme}_seconds" "$measured"
       check_download "$work/curl.bin" "$VELMORA_SERVER_ROOT/bench.bin" curl
       engine_download floor-wininet "$url/bench.bin" bench.bin "floor_wininet_$scheme"
       engine_download direct "$url/bench.bin" bench.bin "direct_$scheme"
@@ -135,12 +203,16 @@ measure_downloads() {
   rm -f "$VELMORA_SERVER_ROOT/bench.bin" "$VELMORA_SERVER_ROOT/small.bin"
 }
 
+# The figures come on standard error: the trace lines take standard output.
+trace_figures() { "$tools/wine-run" "$bench/trace_bench.exe" "$@" 2>&1 >/dev/null | tr -d '\r'; }
+
 measure_trace() {
-  progress "trace log, $TRACE_RUNS runs"
+  progress "trace log, $TRACE_RUNS runs of $TRACE_ROUNDS rounds"
   local log
   log=$(windows_path "$work/trace_bench.log")
   for _ in $(seq "$TRACE_RUNS"); do
-    "$tools/wine-run" "$bench/trace_bench.exe" "$log" 2>&1 >/dev/null | tr -d '\r' >>"$samples"
+    measure "the trace log" trace_bench.exe trace_figures "$log" "$TRACE_ROUNDS"
+    echo "$measured" >>"$samples"
   done
   rm -f "$work/trace_bench.log"
 }
@@ -163,24 +235,40 @@ measure_setup() {
   local installer agent
   installer=$(windows_path "$build/fixtures/fake_installer.exe")
   agent=$(windows_path "$build/fixtures/fake_agent.exe")
-  watch run 60 "$(windows_path "$program")" >/dev/null
+  measure "an automatic setup" "bench_watch.exe" watch run 60 "$(windows_path "$program")"
   for i in $(seq "$SETUP_RUNS"); do
     : >"$record_file"
-    record setup_seconds "$(watch run 60 "$(windows_path "$program")")"
+    watch_as setup_seconds run 60 "$(windows_path "$program")"
     if ! grep -q '^program=fake_agent' "$record_file"; then
-      echo "bench: automatic setup $i did not reach the update agent" >&2
+      echo "bench: automatic setup $i did not reach the update agent ($label build)" >&2
       exit 1
     fi
-    record payload_installer_seconds "$(watch run 30 "$installer")"
-    record payload_agent_seconds "$(watch run 30 "$agent")"
+    watch_as payload_installer_seconds run 30 "$installer"
+    watch_as payload_agent_seconds run 30 "$agent"
   done
 }
 
-wants size && measure_size
-wants startup && measure_startup
-wants download && measure_downloads
-wants trace && measure_trace
-wants setup && measure_setup
-# The raw samples stay beside the bench programs for a closer look.
-cp "$samples" "$bench/samples.txt"
-python3 "$here/report.py" "$samples"
+# One whole run of the chosen parts on one build, into its own samples file.
+measure_build() {
+  build=$1
+  label=$(build_label "$build")
+  bench=$build/bench
+  setup_exe=$(setup_program "$build")
+  samples=$out/samples-$label-$2.txt
+  : >"$samples"
+  progress "run $2 of $runs, $label build"
+  # Each build's programs trust the local server's authority for themselves.
+  "$tools/wine-run" "$build/fixtures/trust_ca.exe" "$(windows_path "$VELMORA_CERT_DIR/ca.der")"
+  wants size && measure_size
+  wants startup && measure_startup
+  wants download && measure_downloads
+  wants trace && measure_trace
+  wants setup && measure_setup
+  return 0
+}
+
+for run in $(seq "$runs"); do
+  for build_dir in "${builds[@]}"; do
+    measure_build "$build_dir" "$run"
+  done
+done
