@@ -15,7 +15,8 @@ FuncTrace::FuncTrace(const char* funcName)
 }
 
 FuncTrace::~FuncTrace() {
-    if (CurrentTraceMode() == TraceOff) return;
+    // A scope opened while tracing was off has no buffer: its end costs nothing more.
+    if (rdbuf() == nullptr || CurrentTraceMode() == TraceOff) return;
     try {
         WriteScopeLine(kScopeExitMarker);
     } catch (...) {
@@ -23,16 +24,13 @@ FuncTrace::~FuncTrace() {
     }
 }
 
-void FuncTrace::WriteScopePrefix() {
-    std::string prefix = FormatTraceHeader();
-    prefix += m_funcName;
-    write(prefix.data(), static_cast<std::streamsize>(prefix.size()));
-}
-
+// The whole line goes to the buffer in one write, then to the sink in one flush.
 void FuncTrace::WriteScopeLine(const char* marker) {
     TraceLineGuard line;
-    WriteScopePrefix();
-    *this << marker;
-    put('\n');
+    std::string text = FormatTraceHeader();
+    text += m_funcName;
+    text += marker;
+    text += '\n';
+    write(text.data(), static_cast<std::streamsize>(text.size()));
     flush();
 }

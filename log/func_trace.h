@@ -15,7 +15,6 @@ class FuncTrace : public std::basic_ostream<char> {
     FuncTrace& operator=(const FuncTrace&) = delete;
 
   private:
-    void WriteScopePrefix();
     void WriteScopeLine(const char* marker);
 
     const char* m_funcName;

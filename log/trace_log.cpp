@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "log/func_trace.h"
 #include "log/trace_format.h"
@@ -11,9 +12,10 @@
 
 namespace {
 
-void WriteLine(FuncTrace& scope, const std::string& text) {
+// The line and its end in one write, then one flush.
+void WriteLine(FuncTrace& scope, std::string text) {
+    text += '\n';
     scope.write(text.data(), static_cast<std::streamsize>(text.size()));
-    scope.put('\n');
     scope.flush();
 }
 
@@ -41,7 +43,7 @@ void TraceMsg(FuncTrace& scope, const char* format, ...) {
     va_start(args, format);
     if (!FormatNarrow(text, format, args)) text += kConvertToAnsiFail;
     va_end(args);
-    WriteLine(scope, text);
+    WriteLine(scope, std::move(text));
 }
 
 void TraceMsgW(FuncTrace& scope, const wchar_t* format, ...) {
