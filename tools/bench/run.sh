@@ -38,10 +38,10 @@ TRACE_RUNS=${TRACE_RUNS:-3}
 TRACE_ROUNDS=${TRACE_ROUNDS:-10}
 SETUP_RUNS=${SETUP_RUNS:-5}
 
-# The build's name in the table, from the processor its toolchain targets.
+# The build's name in the table, from the toolchain it was configured with.
 build_label() {
-  case "$(sed -n 's/^CMAKE_SYSTEM_PROCESSOR:[^=]*=//p' "$1/CMakeCache.txt")" in
-    x86_64) echo 64-bit ;;
+  case "$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[^=]*=//p' "$1/CMakeCache.txt")" in
+    *x86_64*) echo 64-bit ;;
     *) echo 32-bit ;;
   esac
 }
