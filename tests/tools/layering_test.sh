@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The program's folders include one way: app -> ui -> install -> log -> sys, with res beside
 # all of them. A folder may include its own headers, those of the folders below it, and res.
-# Usage: layering_test.sh [PROCESSOR [NM OBJECTS]]: the build's processor (i686 or x86_64),
-# and its nm with the program library's object folder for the check at link time.
+# Usage: layering_test.sh [NM OBJECTS]: the build's nm with the program library's object folder,
+# for the check at link time.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 order=(app ui install log sys)
@@ -40,8 +40,8 @@ fi
 # those below it, never of a folder above (ui linked without app must not need an app symbol).
 # A declaration written without its header escapes the include check; the symbol tables show
 # it. Symbols defined in more than one folder (inline functions, templates) belong to none.
-nm_tool=${2:-}
-objects=${3:-}
+nm_tool=${1:-}
+objects=${2:-}
 if [ -n "$objects" ]; then
   declare -A home=()
   symbols_of() {  # kind folder: the external symbols of that kind in the folder's objects
@@ -72,24 +72,4 @@ if [ -n "$objects" ]; then
   [ "$failures" -eq 0 ] && echo "linking: no folder's objects need a symbol of a folder above"
 fi
 
-# Both builds compile the program and the stamping tool without a warning: the shipped 32-bit
-# one and the 64-bit one for test hosts. A build fails on a warning of its own; a host runs the
-# suite on one build only, so the other is checked here (both when no build is named), with
-# the build's own definitions and warning flags.
-under_test=${1:-}
-compilers=()
-[ "$under_test" != i686 ] && compilers+=(i686-w64-mingw32-g++-posix)
-[ "$under_test" != x86_64 ] && compilers+=(x86_64-w64-mingw32-g++-posix)
-for compiler in "${compilers[@]}"; do
-  out=$(cd "$root" && ls app/*.cpp ui/*.cpp install/*.cpp log/*.cpp sys/*.cpp \
-    tools/stamp/velmora_stamp.cpp | xargs -P "$(nproc)" -n 4 "$compiler" -std=c++17 \
-    -fsyntax-only -Wall -Wextra -I. -DUNICODE -D_UNICODE -DNOMINMAX -D_WIN32_WINNT=0x0601 \
-    -DWINVER=0x0601 2>&1)
-  if [ -n "$out" ]; then
-    echo "FAIL $compiler does not compile the program cleanly:"
-    echo "$out" | head -n 20 | sed 's/^/  | /'
-    failures=$((failures + 1))
-  fi
-done
-[ "$failures" -eq 0 ] && echo "build: both builds compile without warnings"
 exit $(( failures > 0 ))
