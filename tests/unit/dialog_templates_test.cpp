@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/support/resource_script.h"
 
 namespace {
 
@@ -71,13 +72,7 @@ class TemplateDialog {
     std::map<HWND, CreationStyles> m_creationStyles;
 };
 
-struct TemplateControl {
-    int id;
-    const wchar_t* className;
-    const wchar_t* text;  // null: not a text (an icon's resource id)
-    DWORD style;
-    RECT dialogUnits;  // x, y, width, height
-};
+using resource_script::DialogControl;
 
 std::wstring WindowText(HWND hwnd) {
     int length = GetWindowTextLengthW(hwnd);
@@ -115,25 +110,29 @@ std::vector<HWND> ChildrenInZOrder(HWND dialog) {
     return children;
 }
 
-bool IsStaticOfType(const TemplateControl& control, DWORD type) {
-    return control.className == std::wstring(L"Static") && (control.style & SS_TYPEMASK) == type;
+bool IsStaticOfType(const DialogControl& control, DWORD type) {
+    return control.className == L"Static" && (control.style.value_or(0) & SS_TYPEMASK) == type;
 }
 
-void ExpectControls(const TemplateDialog& dialogWindow,
-                    const std::vector<TemplateControl>& controls) {
+// The dialog's children, in z-order, are the CONTROL lines of its template in the resource
+// script, in the script's order, each with its id, class, text, style and place.
+void ExpectControls(const TemplateDialog& dialogWindow, const wchar_t* templateName) {
     HWND dialog = dialogWindow.Get();
+    std::vector<DialogControl> controls = resource_script::DialogControls(templateName);
+    ASSERT_FALSE(controls.empty()) << "no CONTROL line read for " << templateName;
     std::vector<HWND> children = ChildrenInZOrder(dialog);
     ASSERT_EQ(children.size(), controls.size());
     for (size_t i = 0; i < controls.size(); ++i) {
-        const TemplateControl& control = controls[i];
+        const DialogControl& control = controls[i];
         HWND child = children[i];
         SCOPED_TRACE(testing::Message() << "control " << i << " id " << control.id);
         EXPECT_EQ(static_cast<WORD>(GetDlgCtrlID(child)), static_cast<WORD>(control.id));
         EXPECT_EQ(ClassOf(child), control.className);
         if (control.text) {
-            EXPECT_EQ(WindowText(child), control.text);
+            EXPECT_EQ(WindowText(child), *control.text);
         }
-        EXPECT_EQ(dialogWindow.TemplateStyleOf(child), control.style);
+        ASSERT_TRUE(control.style) << "a style name the test does not know";
+        EXPECT_EQ(dialogWindow.TemplateStyleOf(child), *control.style);
         RECT expected = PixelsOfDialogUnits(dialog, control.dialogUnits);
         RECT actual = ChildRect(dialog, child);
         EXPECT_EQ(actual.left, expected.left);
@@ -227,24 +226,12 @@ TEST_F(DialogTemplates, AddressPage) {
     TemplateDialog page(IDD_VELMORA_SETUP_DIALOG, nullptr);
     ASSERT_NE(page.Get(), nullptr);
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(page.Get(), GWL_STYLE)) & ~kAddedByWindowManager,
-              0x90C800C8u);
+              resource_script::DialogStyle(L"IDD_VELMORA_SETUP_DIALOG"));
     EXPECT_TRUE(GetWindowLongW(page.Get(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
     EXPECT_EQ(WindowText(page.Get()), L"설치 - Velmora");
     ExpectShellDlgFont(page.Get(), IDD_VELMORA_SETUP_DIALOG, 0x81);
     ExpectClientSizeInDialogUnits(page.Get(), 347, 205);
-    ExpectControls(page, {
-                             {1011, L"Button", L"http", 0x50000009, {41, 119, 29, 10}},
-                             {1012, L"Button", L"https", 0x50000009, {72, 119, 29, 10}},
-                             {1006, L"Edit", L"", 0x50810080, {62, 134, 190, 14}},
-                             {1008, L"Button", L"다음(&N)", 0x50010001, {233, 184, 50, 14}},
-                             {IDCANCEL, L"Button", L"취소", 0x50010000, {290, 184, 50, 14}},
-                             {1000, L"Static", L"Info Text", 0x50020000, {24, 50, 298, 37}},
-                             {1007, L"Button", L"접속주소", 0x50000007, {28, 106, 285, 52}},
-                             {1013, L"Static", L"", 0x50020000, {34, 137, 27, 8}},
-                             {-1, L"Static", L"", 0x50000010, {7, 175, 333, 1}},
-                             {-1, L"Static", L":", 0x50020000, {256, 136, 8, 8}},
-                             {1014, L"Edit", L"", 0x50812080, {263, 134, 40, 14}},
-                         });
+    ExpectControls(page, L"IDD_VELMORA_SETUP_DIALOG");
 }
 
 TEST_F(DialogTemplates, AddressPageNamesItsControls) {
@@ -278,13 +265,7 @@ TEST_F(DialogTemplates, DownloadPageCoversTheAddressPage) {
     EXPECT_EQ(pageRect.right, parentClient.right);
     EXPECT_EQ(pageRect.bottom, parentClient.bottom);
 
-    ExpectControls(page, {
-                             {1008, L"Button", L"Next", 0x50010001, {290, 184, 50, 14}},
-                             {-1, L"Static", L"", 0x50000010, {7, 175, 333, 1}},
-                             {1000, L"Static", L"InfoText", 0x50020000, {24, 66, 298, 21}},
-                             {1001, L"msctls_progress32", L"", 0x50800000, {24, 103, 298, 14}},
-                             {1010, L"Button", L"Prev", 0x50010000, {233, 184, 50, 14}},
-                         });
+    ExpectControls(page, L"IDD_DOWNLOAD_PAGE");
 }
 
 TEST_F(DialogTemplates, DownloadPageProgressStartsAtDefaultRange) {
@@ -306,18 +287,11 @@ TEST_F(DialogTemplates, AboutBox) {
     ASSERT_NE(about.Get(), nullptr);
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(about.Get(), GWL_STYLE)) &
                   ~(kAddedByWindowManager | WS_VISIBLE),
-              0x80C800C8u);
+              resource_script::DialogStyle(L"IDD_ABOUTBOX"));
     EXPECT_EQ(WindowText(about.Get()), L"About Velmora_Setup");
     ExpectShellDlgFont(about.Get(), IDD_ABOUTBOX, DEFAULT_CHARSET);
     ExpectClientSizeInDialogUnits(about.Get(), 170, 62);
-    ExpectControls(
-        about,
-        {
-            {-1, L"Static", nullptr, 0x50000003, {14, 14, 21, 20}},
-            {-1, L"Static", L"Velmora_Setup, Version 1.0", 0x50020080, {42, 14, 114, 8}},
-            {-1, L"Static", L"Velmora client setup", 0x50020000, {42, 26, 114, 8}},
-            {IDOK, L"Button", L"OK", 0x50030001, {113, 41, 50, 14}},
-        });
+    ExpectControls(about, L"IDD_ABOUTBOX");
     HWND icon = GetWindow(about.Get(), GW_CHILD);
     EXPECT_NE(SendMessageW(icon, STM_GETICON, 0, 0), 0);
 }
