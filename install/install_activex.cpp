@@ -42,8 +42,9 @@ bool DownloadInstaller(FuncTrace& scope, const PrivateFolder& folder, const Serv
         // A saved error page is no installer, a file that cannot be held may be replaced, and
         // one that a pinned publisher did not sign must not run: such an attempt has failed.
         if (hr >= 0) held.Reset(HoldPlainFile(localPath));
-        downloaded = held && IsWholeWindowsProgram(held.Get()) &&
-                     IsFromPinnedPublisher(scope, held.Get(), localPath, kInstallerFileNarrow, pins);
+        downloaded =
+            held && IsWholeWindowsProgram(held.Get()) &&
+            IsFromPinnedPublisher(scope, held.Get(), localPath, kInstallerFileNarrow, pins);
         TraceMsg(scope, downloaded ? "Velmora ActiveX 7i.exe Download Success..."
                                    : "Velmora ActiveX 7i.exe Download fail_ and continue loop.");
         if (downloaded && hr == S_OK) break;
@@ -53,8 +54,8 @@ bool DownloadInstaller(FuncTrace& scope, const PrivateFolder& folder, const Serv
 
 }  // namespace
 
-StepOutcome InstallActiveX(const ServiceAddress& service, bool automatic,
-                           const PublisherPins& pins, InstallDisplay& display) {
+StepOutcome InstallActiveX(const ServiceAddress& service, bool automatic, const PublisherPins& pins,
+                           InstallDisplay& display) {
     FuncTrace scope("VLDownloadDlg::InstallActiveX");
     if (service.host.empty()) {
         TraceMsg(scope, "UpdateURL is empty___");

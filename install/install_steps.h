@@ -23,8 +23,8 @@ enum class StepOutcome {
 // Downloads the launcher-control installer into the temporary folder (up to five attempts),
 // runs it ("/verysilent" when automatic), waits for it and deletes it. With a pin, a download
 // that fails the publisher check is a failed attempt, and is never started.
-StepOutcome InstallActiveX(const ServiceAddress& service, bool automatic,
-                           const PublisherPins& pins, InstallDisplay& display);
+StepOutcome InstallActiveX(const ServiceAddress& service, bool automatic, const PublisherPins& pins,
+                           InstallDisplay& display);
 
 // Reads the site name from the service descriptor, lays out the base and site folders,
 // writes the host's registry values, downloads the update agent there and runs it. With a

@@ -41,7 +41,8 @@ class TrustVerification {
 
     // The signer's chain as the platform built it, the signer first; null when there is none.
     const CRYPT_PROVIDER_SGNR* Signer() const {
-        CRYPT_PROVIDER_DATA* provider = LazyApi::WTHelperProvDataFromStateData(m_data.hWVTStateData);
+        CRYPT_PROVIDER_DATA* provider =
+            LazyApi::WTHelperProvDataFromStateData(m_data.hWVTStateData);
         if (provider == nullptr) return nullptr;
         return LazyApi::WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
     }

@@ -228,8 +228,7 @@ BOOL DeleteUrlCacheEntryW(LPCWSTR url) {
 }
 
 LONG WinVerifyTrust(HWND window, GUID* action, LPVOID data) {
-    static const auto function =
-        Resolve<decltype(&::WinVerifyTrust)>(WinTrust(), "WinVerifyTrust");
+    static const auto function = Resolve<decltype(&::WinVerifyTrust)>(WinTrust(), "WinVerifyTrust");
     if (function == nullptr) return static_cast<LONG>(kMissingFunction);
     return function(window, action, data);
 }

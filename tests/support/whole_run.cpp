@@ -302,8 +302,8 @@ class RowRun {
     // The row's pins, as openssl computed them, stamped into the copy with no address.
     void StampPins() {
         if (m_row.pins.empty()) return;
-        std::string known = ReadWholeFile(fixture::EnvironmentValue(L"VELMORA_SIGNED_DIR_W") +
-                                          L"\\pins.txt");
+        std::string known =
+            ReadWholeFile(fixture::EnvironmentValue(L"VELMORA_SIGNED_DIR_W") + L"\\pins.txt");
         std::vector<PublisherPin> pins;
         for (Pin pin : m_row.pins) {
             std::string key = pin == Pin::Publisher ? "PUBLISHER=" : "AUTHORITY=";

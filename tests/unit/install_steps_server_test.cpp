@@ -124,7 +124,8 @@ TEST(SwappedProgram, AnotherProcessCannotReplaceTheInstallerBeforeItRuns) {
     std::wstring record = folder.File(L"record.txt");
     SetEnvironmentVariableW(L"VELMORA_FIXTURE_RECORD", record.c_str());
     SwappingDisplay display(L"Velmora ActiveX 7i_jp.exe", FixturePath(L"fake_agent.exe"));
-    EXPECT_EQ(InstallActiveX({kHost, port, false}, true, PublisherPins(), display), StepOutcome::Ran);
+    EXPECT_EQ(InstallActiveX({kHost, port, false}, true, PublisherPins(), display),
+              StepOutcome::Ran);
     EXPECT_TRUE(display.m_tried);
     EXPECT_FALSE(display.m_swapped);
     EXPECT_EQ(TimesStarted(record, "fake_installer"), 1);

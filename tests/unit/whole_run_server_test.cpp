@@ -254,7 +254,8 @@ std::vector<WholeRun> SignedInstallerCases() {
 
 const char kInstallerPinned[] = "Velmora ActiveX 7i_jp.exe publisher pinned...";
 const char kAgentPinned[] = "QLUpdate.exe publisher pinned...";
-const char kOtherPublisher[] = "publisher not pinned___(signer: CN=Velmora Other Publisher, O=Somebody Else)";
+const char kOtherPublisher[] =
+    "publisher not pinned___(signer: CN=Velmora Other Publisher, O=Somebody Else)";
 // What WinVerifyTrust answers for a file without a signature and for one whose code no longer
 // matches its signature's hash.
 const char kNoSignature[] = "WinVerifyTrust fail___(ret: 0x800b0100)";
@@ -268,8 +269,8 @@ WholeRun Pinned(const std::string& name, Endpoint endpoint, Pin pin) {
     row.pins = {pin};
     row.installerSigning = Signing::Publisher;
     row.agentSigning = Signing::Publisher;
-    row.lines = {Line(kInstallerPinned), Line(kInstallerSuccess), Line(kInstallerRun),
-                 Line("SiteName: Sales"), Line(kAgentPinned), Line(kAgentRun)};
+    row.lines = {Line(kInstallerPinned),  Line(kInstallerSuccess), Line(kInstallerRun),
+                 Line("SiteName: Sales"), Line(kAgentPinned),      Line(kAgentRun)};
     return row;
 }
 
@@ -295,15 +296,15 @@ WholeRun Unpinned(const std::string& name, Signing signing) {
 }
 
 std::vector<WholeRun> PublisherPinRows() {
-    return {Pinned("PinnedPublisherCompleteshttps", Endpoint::Https, Pin::Publisher),
-            Pinned("PinnedAuthorityCompleteshttp", Endpoint::Http, Pin::Authority),
-            PinRefusing("PinnedRefusesOtherPublisherhttp", Signing::OtherPublisher,
-                        kOtherPublisher),
-            PinRefusing("PinnedRefusesUnsignedhttp", Signing::AsBuilt, kNoSignature),
-            PinRefusing("PinnedRefusesChangedBodyhttp", Signing::Tampered, kBadDigest),
-            Unpinned("UnpinnedRunsPublisherSignedhttps", Signing::Publisher),
-            Unpinned("UnpinnedRunsOtherPublisherSignedhttps", Signing::OtherPublisher),
-            Unpinned("UnpinnedRunsChangedBodyhttps", Signing::Tampered)};
+    return {
+        Pinned("PinnedPublisherCompleteshttps", Endpoint::Https, Pin::Publisher),
+        Pinned("PinnedAuthorityCompleteshttp", Endpoint::Http, Pin::Authority),
+        PinRefusing("PinnedRefusesOtherPublisherhttp", Signing::OtherPublisher, kOtherPublisher),
+        PinRefusing("PinnedRefusesUnsignedhttp", Signing::AsBuilt, kNoSignature),
+        PinRefusing("PinnedRefusesChangedBodyhttp", Signing::Tampered, kBadDigest),
+        Unpinned("UnpinnedRunsPublisherSignedhttps", Signing::Publisher),
+        Unpinned("UnpinnedRunsOtherPublisherSignedhttps", Signing::OtherPublisher),
+        Unpinned("UnpinnedRunsChangedBodyhttps", Signing::Tampered)};
 }
 
 // A slow body is a body all the same; the pauses stay short to keep the suite quick.

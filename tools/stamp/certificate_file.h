@@ -80,7 +80,7 @@ inline void ReadSignatureCertificates(const Bytes& image, std::vector<Bytes>& ce
     std::size_t table = ReadLittle(image, entry, 4);
     std::size_t size = ReadLittle(image, entry + 4, 4);
     if (table > image.size() || size > image.size() - table) return;
-    const std::size_t kHeader = 8;         // length, revision, type
+    const std::size_t kHeader = 8;        // length, revision, type
     const unsigned long kSignedData = 2;  // WIN_CERT_TYPE_PKCS_SIGNED_DATA
     std::size_t at = table;
     while (at + kHeader <= table + size) {
