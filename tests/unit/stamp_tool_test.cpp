@@ -444,3 +444,17 @@ TEST(SignedCopy, CannotBeStampedAgainAndSetsUpUnattended) {
     whole_run::WholeRunner(whole_run::Completing("SignedCopy", whole_run::Endpoint::Http))
         .Go(signedCopy, L"Velmora_Setup_Sales.exe");
 }
+
+// A copy pinned to the test publisher by the Linux tool and signed afterwards, named for the
+// server: it runs what that publisher signed, unattended, each after its check.
+TEST(SignedCopy, PinnedCopyRunsThePublishersPrograms) {
+    std::wstring pinnedCopy = fixture::EnvironmentValue(L"VELMORA_PINNED_COPY_W");
+    if (pinnedCopy.empty()) GTEST_SKIP() << "the ctest entry stamp_signed_copy signs the copy";
+    using namespace whole_run;
+    WholeRun row = Succeeding("PinnedSignedCopy", Endpoint::Http);
+    row.installerSigning = Signing::Publisher;
+    row.agentSigning = Signing::Publisher;
+    row.lines = {Line("Velmora ActiveX 7i_jp.exe publisher pinned..."), Line(kInstallerRun),
+                 Line("QLUpdate.exe publisher pinned..."), Line(kAgentRun)};
+    WholeRunner(row).Go(pinnedCopy);
+}
