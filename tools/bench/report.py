@@ -107,6 +107,10 @@ def rows(f):
         out.append(("automatic setup, own overhead", own, "ms",
                     "minimal dialog start", floor, own / floor, "< 500 ms", own < 500,
                     f.runs("setup_seconds")))
+    if f.has("pin_check_ms", "pin_floor_ms"):
+        check, floor = f.median("pin_check_ms"), f.median("pin_floor_ms")
+        out.append(("publisher check, signed fixture", check, "ms", "bare WinVerifyTrust", floor,
+                    check / floor, "<= 1.1x", check / floor <= 1.1, f.runs("pin_check_ms")))
     return out
 
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The benchmark suite of `make bench`:  run.sh [BUILD_DIR] [PARTS]
-# PARTS is a comma-separated choice of size,startup,download,trace,setup (all by default).
+# PARTS is a comma-separated choice of size,startup,download,trace,setup,pin (all by default).
 # Measures the setup program against baselines taken in the same run and prints one table of
 # medians and ratios (report.py). A measurement, not a test: no figure makes it fail; only a
 # run that could not measure (a program that would not start, a download that delivered a
@@ -14,13 +14,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 tools=$(cd "$here/.." && pwd)
 root=$(cd "$tools/.." && pwd)
 build=$(cd "${1:-$root/build/mingw}" && pwd)
-parts=${2:-size,startup,download,trace,setup}
+parts=${2:-size,startup,download,trace,setup,pin}
 
 STARTUP_RUNS=${STARTUP_RUNS:-15}
 DOWNLOAD_RUNS=${DOWNLOAD_RUNS:-3}
 DOWNLOAD_MIB=${DOWNLOAD_MIB:-256}
 SMALL_DOWNLOAD_MIB=16
 TRACE_RUNS=${TRACE_RUNS:-7}
+PIN_RUNS=${PIN_RUNS:-21}
 SETUP_RUNS=${SETUP_RUNS:-5}
 
 if [ -z "${VELMORA_BENCH_INNER:-}" ]; then
@@ -176,11 +177,25 @@ measure_setup() {
   done
 }
 
+# One publisher check on each fixture program signed by the test publisher, with its pin
+# (tools/sign-test-programs.sh), against the bare WinVerifyTrust it starts with.
+measure_pin() {
+  progress "publisher checks, $PIN_RUNS runs on each signed fixture"
+  local pin
+  pin=$(sed -n 's/^PUBLISHER=//p' "$build/test-signed/pins.txt")
+  for program in fake_installer fake_agent; do
+    "$tools/wine-run" "$bench/pin_bench.exe" \
+      "$(windows_path "$build/test-signed/${program}_pinned.exe")" "$pin" "$PIN_RUNS" |
+      tr -d '\r' >>"$samples"
+  done
+}
+
 wants size && measure_size
 wants startup && measure_startup
 wants download && measure_downloads
 wants trace && measure_trace
 wants setup && measure_setup
+wants pin && measure_pin
 # The raw samples stay beside the bench programs for a closer look.
 cp "$samples" "$bench/samples.txt"
 python3 "$here/report.py" "$samples"
