@@ -33,8 +33,10 @@ build: setup dist/velmora-stamp
 
 # The stamping tool for the Linux machines that prepare copies; its Windows twin comes from
 # the cross build above. It reads the PE headers with the program's own parse.
-STAMP_SOURCES := tools/stamp/velmora_stamp.cpp install/program_image.cpp
-dist/velmora-stamp: $(STAMP_SOURCES) tools/stamp/stamp_image.h install/program_image.h
+STAMP_SOURCES := tools/stamp/velmora_stamp.cpp install/program_image.cpp \
+	install/publisher_pins.cpp install/der_certificate.cpp install/sha256.cpp
+dist/velmora-stamp: $(STAMP_SOURCES) tools/stamp/stamp_image.h tools/stamp/certificate_file.h \
+	install/program_image.h install/publisher_pins.h install/der_certificate.h install/sha256.h
 	@mkdir -p dist
 	g++ -std=c++17 -Os -Wall -Wextra -I. -o $@ $(STAMP_SOURCES)
 

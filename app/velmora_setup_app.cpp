@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/preset_address.h"
+#include "app/stamped_pins.h"
 #include "app/startup_report.h"
 #include "log/func_trace.h"
 #include "log/trace_config.h"
@@ -20,6 +21,7 @@ BOOL CVelmora_SetupApp::InitInstance() {
     std::wstring modulePath = GetModulePath();
     PresetAddress preset = LoadPresetAddress(BaseNameOfPath(modulePath));
     if (preset.automatic) m_bAutoSetup = 1;
+    m_publisherPins = LoadStampedPins();
 
     INITCOMMONCONTROLSEX controls = {sizeof(controls), 0xFF};
     InitCommonControlsEx(&controls);

@@ -4,6 +4,7 @@
 #include "install/download_folder.h"
 #include "install/server_urls.h"
 #include "install/program_launch.h"
+#include "install/publisher_check.h"
 #include "install/url_down_callback.h"
 #include "install/install_display.h"
 #include "install/install_steps.h"
@@ -20,9 +21,10 @@ const wchar_t kInstallerFile[] = L"Velmora ActiveX 7i_jp.exe";
 const char kInstallerFileNarrow[] = "Velmora ActiveX 7i_jp.exe";
 
 // Up to five attempts, back to back, into the step's own folder; true when the last one saved
-// a whole program, which held then holds.
+// a whole program from a pinned publisher, which held then holds.
 bool DownloadInstaller(FuncTrace& scope, const PrivateFolder& folder, const ServiceAddress& service,
-                       InstallDisplay& display, ScopedKernelHandle& held) {
+                       const PublisherPins& pins, InstallDisplay& display,
+                       ScopedKernelHandle& held) {
     std::wstring localPath = folder.File(kInstallerFile);
     bool downloaded = false;
     for (int attempt = 0; attempt < kMaxDownloadAttempts; ++attempt) {
@@ -37,10 +39,12 @@ bool DownloadInstaller(FuncTrace& scope, const PrivateFolder& folder, const Serv
                                      &callback, display);
         TraceMsg(scope, "URLDownloadToFile ret: 0x%08x", static_cast<unsigned>(hr));
 
-        // A saved error page is no installer, and a file that cannot be held may be replaced:
-        // such an attempt has failed.
+        // A saved error page is no installer, a file that cannot be held may be replaced, and
+        // one that a pinned publisher did not sign must not run: such an attempt has failed.
         if (hr >= 0) held.Reset(HoldPlainFile(localPath));
-        downloaded = held && IsWholeWindowsProgram(held.Get());
+        downloaded =
+            held && IsWholeWindowsProgram(held.Get()) &&
+            IsFromPinnedPublisher(scope, held.Get(), localPath, kInstallerFileNarrow, pins);
         TraceMsg(scope, downloaded ? "Velmora ActiveX 7i.exe Download Success..."
                                    : "Velmora ActiveX 7i.exe Download fail_ and continue loop.");
         if (downloaded && hr == S_OK) break;
@@ -50,7 +54,8 @@ bool DownloadInstaller(FuncTrace& scope, const PrivateFolder& folder, const Serv
 
 }  // namespace
 
-StepOutcome InstallActiveX(const ServiceAddress& service, bool automatic, InstallDisplay& display) {
+StepOutcome InstallActiveX(const ServiceAddress& service, bool automatic, const PublisherPins& pins,
+                           InstallDisplay& display) {
     FuncTrace scope("VLDownloadDlg::InstallActiveX");
     if (service.host.empty()) {
         TraceMsg(scope, "UpdateURL is empty___");
@@ -64,7 +69,7 @@ StepOutcome InstallActiveX(const ServiceAddress& service, bool automatic, Instal
     // process can replace it.
     ScopedKernelHandle held;
     bool downloaded = MakeDownloadFolder(scope, folder) &&
-                      DownloadInstaller(scope, folder, service, display, held);
+                      DownloadInstaller(scope, folder, service, pins, display, held);
     display.SetInfoText(IDS_LAUNCHER_INSTALLING);
     bool started = false;
     if (downloaded && folder.IsIntact()) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <string>
 
+#include "install/publisher_pins.h"
 #include "install/service_address.h"
 
 class FuncTrace;
@@ -16,15 +17,20 @@ enum class StepOutcome {
     Ran,     // the step's program was started and waited for
 };
 
-// The two installation steps, as functions of the service address and of what they show.
+// The two installation steps, as functions of the service address, the publisher pins the
+// programs they start must match (none: any whole program runs) and of what they show.
 
 // Downloads the launcher-control installer into the temporary folder (up to five attempts),
-// runs it ("/verysilent" when automatic), waits for it and deletes it.
-StepOutcome InstallActiveX(const ServiceAddress& service, bool automatic, InstallDisplay& display);
+// runs it ("/verysilent" when automatic), waits for it and deletes it. With a pin, a download
+// that fails the publisher check is a failed attempt, and is never started.
+StepOutcome InstallActiveX(const ServiceAddress& service, bool automatic, const PublisherPins& pins,
+                           InstallDisplay& display);
 
 // Reads the site name from the service descriptor, lays out the base and site folders,
-// writes the host's registry values, downloads the update agent there and runs it.
-StepOutcome RunQLUpdate(const ServiceAddress& service, InstallDisplay& display);
+// writes the host's registry values, downloads the update agent there and runs it. With a
+// pin, an agent that fails the publisher check is neither placed nor started.
+StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins,
+                        InstallDisplay& display);
 
 // Sizes the progress bar from the size query, drops the cached copy and downloads the file
 // published at path with the engine of the scheme (the direct download over https, the

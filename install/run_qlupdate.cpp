@@ -7,6 +7,7 @@
 #include "install/install_steps.h"
 #include "install/install_paths.h"
 #include "install/program_launch.h"
+#include "install/publisher_check.h"
 #include "install/reg_dword_value.h"
 #include "install/server_urls.h"
 #include "install/service_descriptor_file.h"
@@ -130,7 +131,8 @@ SiteFolderMadeHook ReplaceSiteFolderMadeHookForTesting(SiteFolderMadeHook hook) 
     return previous;
 }
 
-StepOutcome RunQLUpdate(const ServiceAddress& service, InstallDisplay& display) {
+StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins,
+                        InstallDisplay& display) {
     FuncTrace scope("VLDownloadDlg::RunQLUpdate");
     const std::wstring& host = service.host;
     if (host.empty()) {
@@ -202,11 +204,13 @@ StepOutcome RunQLUpdate(const ServiceAddress& service, InstallDisplay& display) 
     std::wstring agentDownload = downloads.File(kAgentFile);
     hr = FetchIntoFolder(scope, downloads, service, kUpdateAgentPath, agentDownload, &callback,
                          display);
-    // A saved error page is never placed or started as the agent.
+    // A saved error page, or a program that a pinned publisher did not sign, is never placed or
+    // started as the agent.
     ScopedKernelHandle downloaded;
     if (hr >= 0) downloaded.Reset(HoldPlainFile(agentDownload));
     ScopedKernelHandle agentHeld;
-    if (downloaded && IsWholeWindowsProgram(downloaded.Get()))
+    if (downloaded && IsWholeWindowsProgram(downloaded.Get()) &&
+        IsFromPinnedPublisher(scope, downloaded.Get(), agentDownload, "QLUpdate.exe", pins))
         agentHeld.Reset(PlaceAgent(siteHeld.Get(), downloaded.Get()));
     if (!agentHeld) {
         TraceMsg(scope, "%S Download fail___", PublishedFileURL(service, kUpdateAgentPath).c_str());

@@ -52,6 +52,11 @@ HMODULE WinInet() {
     return module;
 }
 
+HMODULE WinTrust() {
+    static const HMODULE module = LoadSystemLibrary(L"wintrust.dll");
+    return module;
+}
+
 // The typed address of an export, or null when the module or the export is missing. Each
 // caller keeps the answer in a function-local static, which the language initialises once
 // even when the interface thread and the installation worker get there together.
@@ -220,6 +225,28 @@ BOOL DeleteUrlCacheEntryW(LPCWSTR url) {
         Resolve<decltype(&::DeleteUrlCacheEntryW)>(WinInet(), "DeleteUrlCacheEntryW");
     if (function == nullptr) return FailBool();
     return function(url);
+}
+
+LONG WinVerifyTrust(HWND window, GUID* action, LPVOID data) {
+    static const auto function = Resolve<decltype(&::WinVerifyTrust)>(WinTrust(), "WinVerifyTrust");
+    if (function == nullptr) return static_cast<LONG>(kMissingFunction);
+    return function(window, action, data);
+}
+
+CRYPT_PROVIDER_DATA* WTHelperProvDataFromStateData(HANDLE stateData) {
+    static const auto function = Resolve<decltype(&::WTHelperProvDataFromStateData)>(
+        WinTrust(), "WTHelperProvDataFromStateData");
+    if (function == nullptr) return nullptr;
+    return function(stateData);
+}
+
+CRYPT_PROVIDER_SGNR* WTHelperGetProvSignerFromChain(CRYPT_PROVIDER_DATA* providerData,
+                                                    DWORD signerIndex, BOOL counterSigner,
+                                                    DWORD counterSignerIndex) {
+    static const auto function = Resolve<decltype(&::WTHelperGetProvSignerFromChain)>(
+        WinTrust(), "WTHelperGetProvSignerFromChain");
+    if (function == nullptr) return nullptr;
+    return function(providerData, signerIndex, counterSigner, counterSignerIndex);
 }
 
 }  // namespace LazyApi

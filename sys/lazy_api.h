@@ -4,6 +4,7 @@
 #include <lm.h>
 #include <urlmon.h>
 #include <wininet.h>
+#include <wintrust.h>
 
 // The system calls from DLLs that are not KnownDLLs, and those that only the pages after the
 // address page make, resolved on first use from DLLs loaded by their full path in the system
@@ -51,5 +52,12 @@ BOOL HttpQueryInfoW(HINTERNET request, DWORD infoLevel, LPVOID buffer, LPDWORD b
                     LPDWORD index);
 BOOL InternetCloseHandle(HINTERNET handle);
 BOOL DeleteUrlCacheEntryW(LPCWSTR url);
+
+// wintrust.dll
+LONG WinVerifyTrust(HWND window, GUID* action, LPVOID data);
+CRYPT_PROVIDER_DATA* WTHelperProvDataFromStateData(HANDLE stateData);
+CRYPT_PROVIDER_SGNR* WTHelperGetProvSignerFromChain(CRYPT_PROVIDER_DATA* providerData,
+                                                    DWORD signerIndex, BOOL counterSigner,
+                                                    DWORD counterSignerIndex);
 
 }  // namespace LazyApi

@@ -2,13 +2,15 @@
 # Makes the certificates of the local update server in one folder, once: a test authority
 # that the test prefix trusts, a leaf from it for "localhost", a leaf from it for another host
 # name, a "localhost" leaf from a second authority that nobody trusts, and a "localhost" leaf
-# from the trusted authority whose validity ended long ago. Keys live only in
-# the build tree. Remade when older than 20 days (the leaves are valid for 30).
+# from the trusted authority whose validity ended long ago, and two code-signing publishers
+# from the trusted authority for the downloaded programs. Keys live only in the build tree.
+# Remade when older than 20 days (the leaves are valid for 30).
 set -euo pipefail
 dir=${1:?usage: make-test-certs.sh DIR}
 mkdir -p "$dir"
 cd "$dir"
-if [ -f ca.der ] && [ -f expired.pem ] && [ -z "$(find ca.der -mtime +20)" ]; then
+if [ -f ca.der ] && [ -f expired.pem ] && [ -f other_publisher.pem ] &&
+  [ -z "$(find ca.der -mtime +20)" ]; then
   exit 0
 fi
 rm -f ./*.pem ./*.key ./*.der ./*.srl ./*.csr ./*.ext
@@ -23,6 +25,15 @@ leaf() {  # name, host, authority
   printf 'subjectAltName=DNS:%s\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n' \
     "$2" >"$1.ext"
   openssl x509 -req -in "$1.csr" -CA "$3.pem" -CAkey "$3.key" -CAcreateserial -days 30 \
+    -extfile "$1.ext" -out "$1.pem" 2>/dev/null
+  rm -f "$1.csr" "$1.ext"
+}
+
+publisher() {  # name, subject
+  openssl req -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.csr" -subj "$2" 2>/dev/null
+  printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' \
+    >"$1.ext"
+  openssl x509 -req -in "$1.csr" -CA ca.pem -CAkey ca.key -CAcreateserial -days 30 \
     -extfile "$1.ext" -out "$1.pem" 2>/dev/null
   rm -f "$1.csr" "$1.ext"
 }
@@ -49,4 +60,6 @@ leaf server localhost ca
 leaf mismatch other-host.velmora.test ca
 leaf untrusted localhost stranger
 expired_leaf expired localhost ca
+publisher publisher "/CN=Velmora Test Publisher/O=Velmora Test"
+publisher other_publisher "/CN=Velmora Other Publisher/O=Somebody Else"
 openssl x509 -in ca.pem -outform der -out ca.der

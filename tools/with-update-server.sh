@@ -7,7 +7,8 @@
 # (Wine passes it on), the ports and the folder:
 #   VELMORA_HTTP_PORT, VELMORA_HTTPS_PORT, VELMORA_HTTPS_MISMATCH_PORT,
 #   VELMORA_HTTPS_UNTRUSTED_PORT, VELMORA_HTTPS_EXPIRED_PORT, VELMORA_CLOSED_PORT (nobody listens there) and
-#   VELMORA_SERVER_ROOT_W (the folder as Z:\... for the program); for scripts also
+#   VELMORA_SERVER_ROOT_W (the folder as Z:\... for the program), VELMORA_SIGNED_DIR_W (the
+#   fixture programs signed by tools/sign-test-programs.sh); for scripts also
 #   VELMORA_SERVER_ROOT and VELMORA_CERT_DIR (Unix paths).
 # With --nginx the server is Debian's nginx instead of tools/update_server.py: plain files over
 # http and https only (no mismatch or untrusted port, no faults), from tools/nginx/velmora.conf.in.
@@ -26,6 +27,9 @@ source "$here/wine-env.sh"
 certs=$build/test-certs
 bash "$here/make-test-certs.sh" "$certs"
 "$here/wine-run" "$build/fixtures/trust_ca.exe" "$(echo "Z:$certs/ca.der" | tr / '\\')"
+bash "$here/sign-test-programs.sh" "$build"
+VELMORA_SIGNED_DIR_W=$(echo "Z:$build/test-signed" | tr / '\\')
+export VELMORA_SIGNED_DIR_W
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-server.XXXXXX")
 server_pid=""

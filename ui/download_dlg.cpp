@@ -110,8 +110,9 @@ void VLDownloadDlg::InstallThreadProc(VLDownloadDlg* page) {
     StepOutcome agent = StepOutcome::NoHost;
     {
         ComApartment com;
-        installer = InstallActiveX(page->m_service, state.m_bAutoSetup != 0, *page);
-        if (installer != StepOutcome::NoHost) agent = RunQLUpdate(page->m_service, *page);
+        const PublisherPins& pins = state.m_publisherPins;
+        installer = InstallActiveX(page->m_service, state.m_bAutoSetup != 0, pins, *page);
+        if (installer != StepOutcome::NoHost) agent = RunQLUpdate(page->m_service, pins, *page);
     }
     if (installer == StepOutcome::Ran && agent == StepOutcome::Ran)
         state.m_nSetupOutcome = SetupCompleted;

@@ -6,11 +6,37 @@
 #include "app/module_name_address.h"
 #include "ui/preset_split.h"
 #include "install/service_descriptor.h"
+#include "install/publisher_pins.h"
+#include "install/sha256.h"
 
 // Native checks of what depends on the platform's sizes (32-bit wchar_t, 64-bit long) and of
 // the limits the Wine suite's tables stay inside.
 
 namespace {
+
+// The published test vectors, and lengths on each side of the one-or-two-block padding edge.
+TEST(NativeSha256, KnownDigests) {
+    struct Case {
+        std::string message;
+        const char* digest;
+    };
+    const Case cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(55, 'a'), "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
+        {std::string(64, 'a'), "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"},
+        {std::string(1000000, 'a'),
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message.size());
+        Sha256Digest digest =
+            Sha256(reinterpret_cast<const unsigned char*>(c.message.data()), c.message.size());
+        EXPECT_EQ(PinText(digest), c.digest);
+    }
+}
 
 TEST(NativePresetSplit, PortSaturatesAtTheLimitsOfInt) {
     struct Case {

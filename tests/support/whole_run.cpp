@@ -216,6 +216,8 @@ class RowRun {
         m_run.exeName = exeName.empty() ? DefaultExeName() : exeName;
         m_run.program = m_run.folder.File(m_run.exeName);
         ASSERT_TRUE(CopyProgram(setupProgram, m_run.program));
+        StampPins();
+        if (::testing::Test::HasFatalFailure()) return;
         m_run.trace = std::make_unique<trace_test::TraceSettings>(m_run.exeName);
         m_run.trace->SetMode(TraceFile);
         m_run.trace->SetText(L".log.path", m_run.logPath);
@@ -282,6 +284,41 @@ class RowRun {
         }
     }
 
+    static std::wstring Published(const std::wstring& program, Signing signing) {
+        std::wstring signedDir = fixture::EnvironmentValue(L"VELMORA_SIGNED_DIR_W");
+        switch (signing) {
+            case Signing::AsBuilt:
+                break;
+            case Signing::Publisher:
+                return signedDir + L"\\" + program + L"_pinned.exe";
+            case Signing::OtherPublisher:
+                return signedDir + L"\\" + program + L"_other.exe";
+            case Signing::Tampered:
+                return signedDir + L"\\" + program + L"_tampered.exe";
+        }
+        return FixturePath((program + L".exe").c_str());
+    }
+
+    // The row's pins, as openssl computed them, stamped into the copy with no address.
+    void StampPins() {
+        if (m_row.pins.empty()) return;
+        std::string known =
+            ReadWholeFile(fixture::EnvironmentValue(L"VELMORA_SIGNED_DIR_W") + L"\\pins.txt");
+        std::vector<PublisherPin> pins;
+        for (Pin pin : m_row.pins) {
+            std::string key = pin == Pin::Publisher ? "PUBLISHER=" : "AUTHORITY=";
+            size_t at = known.find(key);
+            ASSERT_NE(at, std::string::npos) << "no " << key << " in pins.txt";
+            PublisherPin value;
+            ASSERT_TRUE(ParsePinText(known.substr(at + key.size(), 64), value));
+            pins.push_back(value);
+        }
+        std::string file = ReadWholeFile(m_run.program);
+        std::vector<unsigned char> image(file.begin(), file.end());
+        ASSERT_EQ(velmora_stamp::StampImage(image, "", pins), velmora_stamp::StampResult::Stamped);
+        ASSERT_TRUE(WriteWholeFile(m_run.program, std::string(image.begin(), image.end())));
+    }
+
     static void ForgetEarlierRuns() {
         RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Velmora\\" + kHost).c_str());
         testfiles::RemoveTreeOnceFree(ProgramFilesDir() + L"\\Velmora");
@@ -294,7 +331,8 @@ class RowRun {
         std::filesystem::remove_all(ServerRoot() + L"\\app", ignored);
         std::filesystem::create_directories(ServerRoot() + L"\\app\\update");
         if (m_row.installerImage == InstallerImage::AsBuilt) {
-            ASSERT_TRUE(CopyProgram(FixturePath(L"fake_installer.exe"), InstallerOnServer()));
+            ASSERT_TRUE(CopyProgram(Published(L"fake_installer", m_row.installerSigning),
+                                    InstallerOnServer()));
         } else if (m_row.installerImage != InstallerImage::Missing) {
             std::string image = SignedImage(ReadWholeFile(FixturePath(L"fake_installer.exe")),
                                             m_row.installerImage == InstallerImage::SignedCut);
@@ -302,7 +340,7 @@ class RowRun {
             ASSERT_TRUE(WriteWholeFile(InstallerOnServer(), image));
         }
         if (m_row.agentPublished) {
-            ASSERT_TRUE(CopyProgram(FixturePath(L"fake_agent.exe"), AgentOnServer()));
+            ASSERT_TRUE(CopyProgram(Published(L"fake_agent", m_row.agentSigning), AgentOnServer()));
         }
         if (m_row.descriptorPublished) {
             ASSERT_TRUE(WriteWholeFile(DescriptorOnServer(), m_row.descriptor));

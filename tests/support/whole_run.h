@@ -114,6 +114,12 @@ enum class Endpoint {
 // What the server publishes as the installer: the fake installer as built, with a certificate
 // table appended whole or cut short, or nothing.
 enum class InstallerImage { AsBuilt, SignedWhole, SignedCut, Missing };
+// Which copy of a fake program the server publishes: as built (unsigned), or one of those that
+// tools/sign-test-programs.sh signed with the test publisher, with the other publisher, or with
+// the test publisher and then changed in one byte of its code.
+enum class Signing { AsBuilt, Publisher, OtherPublisher, Tampered };
+// The pins of tools/sign-test-programs.sh (pins.txt) that a row stamps into its copy.
+enum class Pin { Publisher, Authority };
 
 inline bool IsHttps(Endpoint endpoint) {
     return endpoint == Endpoint::Https || endpoint == Endpoint::Untrusted ||
@@ -147,6 +153,10 @@ struct WholeRun {
     std::string descriptorFaults;
     std::string agentFaults;
     InstallerImage installerImage = InstallerImage::AsBuilt;
+    Signing installerSigning = Signing::AsBuilt;
+    Signing agentSigning = Signing::AsBuilt;
+    // Stamped into the unattended copy with no address, which it then takes from its name.
+    std::vector<Pin> pins;
     bool descriptorPublished = true;
     std::string descriptor = kGoodDescriptor;
     bool agentPublished = true;

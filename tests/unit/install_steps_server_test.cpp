@@ -131,7 +131,8 @@ TEST(SwappedProgram, AnotherProcessCannotReplaceTheInstallerBeforeItRuns) {
     std::wstring record = folder.File(L"record.txt");
     SetEnvironmentVariableW(L"VELMORA_FIXTURE_RECORD", record.c_str());
     SwappingDisplay display(L"Velmora ActiveX 7i_jp.exe", FixturePath(L"fake_agent.exe"));
-    EXPECT_EQ(InstallActiveX({kHost, port, false}, true, display), StepOutcome::Ran);
+    EXPECT_EQ(InstallActiveX({kHost, port, false}, true, PublisherPins(), display),
+              StepOutcome::Ran);
     EXPECT_TRUE(display.m_tried);
     EXPECT_TRUE(display.m_copyEnded) << "the other process's copy did not end";
     EXPECT_FALSE(display.m_swapped);

@@ -33,7 +33,7 @@ const PresetCase kFileNameCases[] = {
 
 std::string ExpectedReport(const char* text, int https, int automatic) {
     return std::string("text=") + text + "\nhttps=" + std::to_string(https) +
-           "\nautomatic=" + std::to_string(automatic) + "\n";
+           "\nautomatic=" + std::to_string(automatic) + "\npins=\n";
 }
 
 // Starts the probe copy at programPath and returns what it reports.

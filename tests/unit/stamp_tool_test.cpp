@@ -47,6 +47,27 @@ std::u16string BufferText(const std::vector<unsigned char>& image, size_t offset
 
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
+// A pin made of one repeated byte, and its text.
+PublisherPin PinOf(unsigned char byte) {
+    PublisherPin pin;
+    pin.fill(byte);
+    return pin;
+}
+std::wstring PinArgument(unsigned char byte) {
+    std::string text = PinText(PinOf(byte));
+    return std::wstring(text.begin(), text.end());
+}
+
+// The units of the buffer at offset that follow the marker's NUL, to the buffer's end.
+std::vector<uint16_t> UnitsAfterMarker(const std::vector<unsigned char>& image, size_t buffer,
+                                       size_t addressUnits) {
+    std::vector<uint16_t> units;
+    for (size_t unit = addressUnits + 2 + velmora_stamp::kMarkerUnits;
+         unit < velmora_stamp::kBufferUnits; ++unit)
+        units.push_back(velmora_stamp::ReadUnit(image, buffer + unit * 2));
+    return units;
+}
+
 }  // namespace
 
 TEST(StampImage, AddressChecks) {
@@ -123,6 +144,105 @@ TEST(StampImage, BufferChecks) {
     }
 }
 
+// Without pins the stamp is what it always was: zeros after the marker. With pins the address
+// may be empty, and the pins follow the marker in their versioned layout.
+TEST(StampImage, PinsFollowTheMarker) {
+    const std::string longest(velmora_stamp::kMaxPinnedAddressUnits, 'a');
+    struct Case {
+        const char* what;
+        std::string address;
+        std::vector<PublisherPin> pins;
+        StampResult result;
+    };
+    const Case cases[] = {
+        {"address alone", "files.example.com", {}, StampResult::Stamped},
+        {"pin alone", "", {PinOf(0x11)}, StampResult::Stamped},
+        {"address and four pins",
+         "files.example.com:81",
+         {PinOf(1), PinOf(2), PinOf(3), PinOf(0xFE)},
+         StampResult::Stamped},
+        {"longest address with a pin", longest, {PinOf(7)}, StampResult::Stamped},
+        {"neither address nor pin", "", {}, StampResult::AddressEmpty},
+        {"five pins",
+         "files.example.com",
+         {PinOf(1), PinOf(2), PinOf(3), PinOf(4), PinOf(5)},
+         StampResult::TooManyPins},
+        {"address too long beside a pin", longest + "a", {PinOf(7)}, StampResult::AddressTooLong},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<unsigned char> built = BuiltImage();
+        std::vector<unsigned char> image = built;
+        ASSERT_EQ(velmora_stamp::StampImage(image, c.address, c.pins), c.result);
+        if (c.result != StampResult::Stamped) {
+            EXPECT_EQ(image, built);
+            continue;
+        }
+        EXPECT_EQ(BufferText(image, 100), std::u16string(c.address.begin(), c.address.end()));
+        EXPECT_EQ(velmora_stamp::ReadUnit(image, 100 + 2 * (c.address.size() + 1)), u'#');
+        std::vector<uint16_t> after = UnitsAfterMarker(image, 100, c.address.size());
+        std::vector<uint16_t> expected;
+        if (!c.pins.empty()) {
+            expected = {1, static_cast<uint16_t>(c.pins.size())};
+            for (const PublisherPin& pin : c.pins) {
+                for (size_t i = 0; i < pin.size(); i += 2)
+                    expected.push_back(static_cast<uint16_t>(pin[i] | (pin[i + 1] << 8)));
+            }
+        }
+        expected.resize(after.size(), 0);
+        EXPECT_EQ(after, expected);
+        PublisherPins read = DecodeStampedPins(after.data(), after.size());
+        EXPECT_FALSE(read.unreadable);
+        EXPECT_EQ(read.keys, c.pins);
+        // Everything outside the buffer is as built.
+        EXPECT_TRUE(std::equal(built.begin(), built.begin() + 100, image.begin()));
+        EXPECT_TRUE(std::equal(built.end() - 64, built.end(), image.end() - 64));
+    }
+}
+
+// A stamp whose pins cannot be read keeps the check on with nothing to match; only zeros mean
+// no pin.
+TEST(PublisherPins, DamagedLayoutIsPinnedToNothing) {
+    std::vector<uint16_t> one = {1, 1};
+    one.resize(2 + kPinUnits, 0x4141);
+    struct Case {
+        const char* what;
+        std::vector<uint16_t> units;
+        bool unreadable;
+        size_t keys;
+    };
+    const Case cases[] = {
+        {"zeros", std::vector<uint16_t>(70, 0), false, 0},
+        {"nothing after the marker", {}, false, 0},
+        {"one pin", one, false, 1},
+        {"unknown version", {2, 1, 0x4141}, true, 0},
+        {"no pins counted", {1, 0}, true, 0},
+        {"five pins counted", {1, 5, 0x4141}, true, 0},
+        {"pin cut short", std::vector<uint16_t>(one.begin(), one.end() - 1), true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PublisherPins pins = DecodeStampedPins(c.units.data(), c.units.size());
+        EXPECT_EQ(pins.unreadable, c.unreadable);
+        EXPECT_EQ(pins.keys.size(), c.keys);
+        EXPECT_EQ(pins.InForce(), c.unreadable || c.keys > 0);
+    }
+}
+
+TEST(PublisherPins, PinTextIsSixtyFourHexDigits) {
+    const std::string good = "890D7645c4fc9d6f58a5e53fd5d54211024770076d1b8b1c641ca2039c7d894a";
+    PublisherPin pin;
+    ASSERT_TRUE(ParsePinText(good, pin));
+    EXPECT_EQ(pin[0], 0x89);
+    EXPECT_EQ(pin[31], 0x4a);
+    EXPECT_EQ(PinText(pin), "890d7645c4fc9d6f58a5e53fd5d54211024770076d1b8b1c641ca2039c7d894a");
+    for (const std::string& bad : {good.substr(1), good + "0", "g" + good.substr(1),
+                                   good.substr(0, 63) + " ", std::string()}) {
+        SCOPED_TRACE(bad);
+        EXPECT_FALSE(ParsePinText(bad, pin));
+    }
+}
+
 TEST(StampImage, BuiltProgramCarriesTheWholeBuffer) {
     std::vector<unsigned char> image = AsBytes(ReadWholeFile(DistPath(L"Velmora_Setup.exe")));
     size_t buffer = 0;
@@ -190,6 +310,14 @@ TEST(StampTool, RefusesWithoutWritingAndNeverTouchesTheInput) {
     std::vector<unsigned char> signedImage = WithCertificateTable(0x1000, 0x800);
     std::wstring signedIn = folder.File(L"signed.exe");
     ASSERT_TRUE(WriteWholeFile(signedIn, std::string(signedImage.begin(), signedImage.end())));
+    std::wstring notCertificate = folder.File(L"not_a_certificate.pem");
+    ASSERT_TRUE(WriteWholeFile(notCertificate,
+                               "-----BEGIN CERTIFICATE-----\n@@@@\n"
+                               "-----END CERTIFICATE-----\n"));
+    std::wstring fivePins;
+    for (unsigned char byte = 1; byte <= 5; ++byte)
+        fivePins += L" --publisher " + PinArgument(byte);
+    const std::wstring pin = L" --publisher " + PinArgument(0x42);
 
     struct Case {
         std::wstring input;
@@ -205,6 +333,16 @@ TEST(StampTool, RefusesWithoutWritingAndNeverTouchesTheInput) {
         {noMarker, L"files.example.com", 1},
         {signedIn, L"files.example.com", 1},
         {folder.File(L"missing.exe"), L"files.example.com", 3},
+        {in, L"files.example.com --publisher " + PinArgument(0x42).substr(1), 1},
+        {in, L"files.example.com --publisher g" + PinArgument(0x42).substr(1), 1},
+        {in, L"files.example.com" + fivePins, 1},
+        {in, L"files.example.com --publisher-cert " + Quoted(notCertificate), 1},
+        {in, L"files.example.com --publisher-cert " + Quoted(folder.File(L"none.pem")), 1},
+        {in, L"files.example.com --publisher-cert " + Quoted(in), 1},
+        {in, std::wstring(velmora_stamp::kMaxPinnedAddressUnits + 1, L'a') + pin, 1},
+        {stamped, L"\"\"" + pin, 1},
+        {in, L"files.example.com --publisher", 2},
+        {in, L"files.example.com --publishers " + PinArgument(0x42), 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "refusal case " << (&c - cases));
@@ -242,7 +380,32 @@ TEST(StampTool, RefusesWithoutWritingAndNeverTouchesTheInput) {
     SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(RunToEnd(tool, Quoted(in) + L" " + Quoted(in) + L" files.example.com"), 2);
     EXPECT_EQ(RunToEnd(tool, Quoted(in)), 2);
+    for (const std::wstring& file : {notCertificate, folder.File(L"none.pem"), in})
+        EXPECT_EQ(RunToEnd(tool, L"--pin-of " + Quoted(file)), 1);
     EXPECT_EQ(ReadWholeFile(in), original);
+}
+
+// The pins come from the stamp alone: options may stand before the three arguments, an empty
+// address leaves the file name and the settings file in charge as in an unstamped copy, and
+// neither of them adds or removes a pin.
+TEST(StampTool, PinnedCopyCarriesItsPinsWhateverGivesTheAddress) {
+    TempFolder folder(L"stamp_pins");
+    std::wstring in = folder.File(L"preset_probe.exe");
+    ASSERT_TRUE(CopyProgram(FixturePath(L"preset_probe.exe"), in));
+    std::wstring out = folder.File(L"Velmora_Setup_https_other.example.com_443.exe");
+    ASSERT_EQ(RunToEnd(DistPath(L"velmora-stamp.exe"),
+                       L"--publisher " + PinArgument(0xA1) + L" " + Quoted(in) + L" " +
+                           Quoted(out) + L" \"\" --publisher " + PinArgument(0x0B)),
+              0);
+    const std::string pins = "pins=" + PinText(PinOf(0xA1)) + "," + PinText(PinOf(0x0B)) + "\n";
+    std::wstring report = folder.File(L"report.txt");
+    ASSERT_EQ(RunToEnd(out, Quoted(report)), 0);
+    EXPECT_EQ(ReadWholeFile(report), "text=other.example.com:443\nhttps=1\nautomatic=1\n" + pins);
+
+    ASSERT_TRUE(WriteWholeFile(folder.File(L"Velmora_Setup.ini"),
+                               "[updateurl]\r\nurl=ini.example.com\r\npins=\r\n"));
+    ASSERT_EQ(RunToEnd(out, Quoted(report)), 0);
+    EXPECT_EQ(ReadWholeFile(report), "text=ini.example.com\nhttps=0\nautomatic=0\n" + pins);
 }
 
 TEST(StampTool, StampedCopyStartsInAutomaticModeWithTheAddress) {
@@ -259,7 +422,7 @@ TEST(StampTool, StampedCopyStartsInAutomaticModeWithTheAddress) {
 
     std::wstring report = folder.File(L"report.txt");
     ASSERT_EQ(RunToEnd(out, Quoted(report)), 0);
-    EXPECT_EQ(ReadWholeFile(report), "text=files.example.com:8443\nhttps=0\nautomatic=1\n");
+    EXPECT_EQ(ReadWholeFile(report), "text=files.example.com:8443\nhttps=0\nautomatic=1\npins=\n");
 }
 
 // A stamped copy signed afterwards, as tests/signed_copy_test.sh hands it over: the stamping
@@ -280,4 +443,18 @@ TEST(SignedCopy, CannotBeStampedAgainAndSetsUpUnattended) {
 
     whole_run::WholeRunner(whole_run::Completing("SignedCopy", whole_run::Endpoint::Http))
         .Go(signedCopy, L"Velmora_Setup_Sales.exe");
+}
+
+// A copy pinned to the test publisher by the Linux tool and signed afterwards, named for the
+// server: it runs what that publisher signed, unattended, each after its check.
+TEST(SignedCopy, PinnedCopyRunsThePublishersPrograms) {
+    std::wstring pinnedCopy = fixture::EnvironmentValue(L"VELMORA_PINNED_COPY_W");
+    if (pinnedCopy.empty()) GTEST_SKIP() << "the ctest entry stamp_signed_copy signs the copy";
+    using namespace whole_run;
+    WholeRun row = Succeeding("PinnedSignedCopy", Endpoint::Http);
+    row.installerSigning = Signing::Publisher;
+    row.agentSigning = Signing::Publisher;
+    row.lines = {Line("Velmora ActiveX 7i_jp.exe publisher pinned..."), Line(kInstallerRun),
+                 Line("QLUpdate.exe publisher pinned..."), Line(kAgentRun)};
+    WholeRunner(row).Go(pinnedCopy);
 }

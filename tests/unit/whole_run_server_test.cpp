@@ -252,6 +252,61 @@ std::vector<WholeRun> SignedInstallerCases() {
     return {whole, cut};
 }
 
+const char kInstallerPinned[] = "Velmora ActiveX 7i_jp.exe publisher pinned...";
+const char kAgentPinned[] = "QLUpdate.exe publisher pinned...";
+const char kOtherPublisher[] =
+    "publisher not pinned___(signer: CN=Velmora Other Publisher, O=Somebody Else)";
+// What WinVerifyTrust answers for a file without a signature and for one whose code no longer
+// matches its signature's hash.
+const char kNoSignature[] = "WinVerifyTrust fail___(ret: 0x800b0100)";
+const char kBadDigest[] = "WinVerifyTrust fail___(ret: 0x80096010)";
+
+// A copy stamped with a publisher pin (and no address, so its name gives it) starts what that
+// publisher, or one below a pinned authority, signed; anything else is refused with one line:
+// the installer in all five attempts and never started, the agent neither placed nor started.
+WholeRun Pinned(const std::string& name, Endpoint endpoint, Pin pin) {
+    WholeRun row = Succeeding(name, endpoint);
+    row.pins = {pin};
+    row.installerSigning = Signing::Publisher;
+    row.agentSigning = Signing::Publisher;
+    row.lines = {Line(kInstallerPinned),  Line(kInstallerSuccess), Line(kInstallerRun),
+                 Line("SiteName: Sales"), Line(kAgentPinned),      Line(kAgentRun)};
+    return row;
+}
+
+WholeRun PinRefusing(const std::string& name, Signing signing, const std::string& reason) {
+    WholeRun row = InstallerFailing(name, Endpoint::Http, "");
+    row.pins = {Pin::Publisher};
+    row.installerSigning = signing;
+    row.agentSigning = signing;
+    row.agentStarted = false;
+    row.programFilesNew = SiteLayout("Sales", false);
+    row.lines = {Line(std::string("Velmora ActiveX 7i_jp.exe ") + reason), Line(kInstallerFail),
+                 Line("SiteName: Sales"), Line(std::string("QLUpdate.exe ") + reason),
+                 Line(kAgentFail)};
+    return row;
+}
+
+// Without a pin, every one of those files runs as any whole program always has.
+WholeRun Unpinned(const std::string& name, Signing signing) {
+    WholeRun row = Completing(name, Endpoint::Https);
+    row.installerSigning = signing;
+    row.agentSigning = signing;
+    return row;
+}
+
+std::vector<WholeRun> PublisherPinRows() {
+    return {
+        Pinned("PinnedPublisherCompleteshttps", Endpoint::Https, Pin::Publisher),
+        Pinned("PinnedAuthorityCompleteshttp", Endpoint::Http, Pin::Authority),
+        PinRefusing("PinnedRefusesOtherPublisherhttp", Signing::OtherPublisher, kOtherPublisher),
+        PinRefusing("PinnedRefusesUnsignedhttp", Signing::AsBuilt, kNoSignature),
+        PinRefusing("PinnedRefusesChangedBodyhttp", Signing::Tampered, kBadDigest),
+        Unpinned("UnpinnedRunsPublisherSignedhttps", Signing::Publisher),
+        Unpinned("UnpinnedRunsOtherPublisherSignedhttps", Signing::OtherPublisher),
+        Unpinned("UnpinnedRunsChangedBodyhttps", Signing::Tampered)};
+}
+
 // A slow body is a body all the same; the pauses stay short to keep the suite quick.
 std::vector<WholeRun> SlowCases(Endpoint endpoint) {
     std::string scheme = SchemeName(endpoint);
@@ -678,6 +733,7 @@ std::vector<WholeRun> AllRows() {
         }
     }
     for (WholeRun& c : SignedInstallerCases()) cases.push_back(c);
+    for (WholeRun& c : PublisherPinRows()) cases.push_back(c);
     // The platform's own download over http, for the faults whose handling differs there; a
     // second status code and a slow body would only take the same paths again.
     for (WholeRun& c : StatusCases(Endpoint::Http, 404)) cases.push_back(c);

@@ -115,6 +115,10 @@ def rows(s):
         out.append(Row("automatic setup, own overhead", "ms", own, "minimal dialog start",
                        [v * 1000 for v in s["startup_floor"]], "< 500 ms",
                        lambda r, v: v < 500))
+    if has("pin_check_ms", "pin_floor_ms"):
+        out.append(Row("publisher check, signed fixture", "ms", s["pin_check_ms"],
+                       "bare WinVerifyTrust", s["pin_floor_ms"], "<= 1.1x",
+                       lambda r, v: r <= 1.1))
     return out
 
 

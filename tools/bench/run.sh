@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The benchmark suite of `make bench`:  run.sh [--runs N] [--parts LIST] BUILD_DIR...
-# LIST is a comma-separated choice of size,startup,download,trace,setup (all by default).
+# LIST is a comma-separated choice of size,startup,download,trace,setup,pin (all by default).
 # Measures the setup program of each build against floors taken in the same run, each floor
 # right before its figure, and prints one table with a column per build (report.py): every
 # figure's median and spread, its ratio to its floor, and whether the goal is met. With N runs,
@@ -18,7 +18,7 @@ tools=$(cd "$here/.." && pwd)
 root=$(cd "$tools/.." && pwd)
 
 runs=1
-parts=size,startup,download,trace,setup
+parts=size,startup,download,trace,setup,pin
 builds=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -36,6 +36,7 @@ DOWNLOAD_MIB=${DOWNLOAD_MIB:-128}
 SMALL_DOWNLOAD_MIB=8
 TRACE_RUNS=${TRACE_RUNS:-3}
 TRACE_ROUNDS=${TRACE_ROUNDS:-10}
+PIN_RUNS=${PIN_RUNS:-21}
 SETUP_RUNS=${SETUP_RUNS:-5}
 
 # The build's name in the table, from the toolchain it was configured with.
@@ -248,6 +249,19 @@ measure_setup() {
   done
 }
 
+# One publisher check on each fixture program signed by the test publisher, with its pin
+# (tools/sign-test-programs.sh), against the bare WinVerifyTrust it starts with.
+measure_pin() {
+  progress "publisher checks, $PIN_RUNS runs on each signed fixture"
+  local pin
+  pin=$(sed -n 's/^PUBLISHER=//p' "$build/test-signed/pins.txt")
+  for program in fake_installer fake_agent; do
+    measure "publisher check" pin_bench.exe wine_out "$bench/pin_bench.exe" \
+      "$(windows_path "$build/test-signed/${program}_pinned.exe")" "$pin" "$PIN_RUNS"
+    echo "$measured" >>"$samples"
+  done
+}
+
 # One whole run of the chosen parts on one build, into its own samples file.
 measure_build() {
   build=$1
@@ -264,6 +278,7 @@ measure_build() {
   wants download && measure_downloads
   wants trace && measure_trace
   wants setup && measure_setup
+  wants pin && measure_pin
   return 0
 }
 

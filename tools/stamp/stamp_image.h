@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "install/program_image.h"
+#include "install/publisher_pins.h"
 
 namespace velmora_stamp {
 
@@ -26,6 +27,8 @@ constexpr char16_t kStampedTag = u'#';
 
 // Room for the address: the buffer less its NUL, the tag and the marker.
 constexpr std::size_t kMaxAddressUnits = kBufferUnits - 2 - kMarkerUnits;
+// The publisher pins follow the marker; with any, the address has that much less room.
+constexpr std::size_t kMaxPinnedAddressUnits = kMaxAddressUnits - kPinLayoutUnits;
 
 enum class StampResult {
     Stamped,
@@ -37,6 +40,7 @@ enum class StampResult {
     AddressEmpty,
     AddressTooLong,
     AddressInvalid,
+    TooManyPins,
 };
 
 inline const char* DescribeStampResult(StampResult result) {
@@ -61,6 +65,8 @@ inline const char* DescribeStampResult(StampResult result) {
         case StampResult::AddressInvalid:
             return "the address must be host or host:port (letters, digits, '.', '-'; port "
                    "1 to 65535)";
+        case StampResult::TooManyPins:
+            return "at most four publisher pins can be stamped";
     }
     return "unknown result";
 }
@@ -70,10 +76,12 @@ inline bool IsHostChar(char c) {
            c == '-';
 }
 
-// host or host:port as the program splits it: no scheme, no path, one colon at most.
-inline StampResult CheckAddress(const std::string& address) {
-    if (address.empty()) return StampResult::AddressEmpty;
-    if (address.size() > kMaxAddressUnits) return StampResult::AddressTooLong;
+// host or host:port as the program splits it: no scheme, no path, one colon at most. A copy
+// with publisher pins may leave the address empty: it then finds it as an unstamped one does.
+inline StampResult CheckAddress(const std::string& address, bool pinned = false) {
+    if (address.empty()) return pinned ? StampResult::Stamped : StampResult::AddressEmpty;
+    if (address.size() > (pinned ? kMaxPinnedAddressUnits : kMaxAddressUnits))
+        return StampResult::AddressTooLong;
     std::size_t colon = address.find(':');
     std::string host = address.substr(0, colon);
     if (host.empty()) return StampResult::AddressInvalid;
@@ -158,10 +166,12 @@ inline StampResult LocateBuffer(const std::vector<unsigned char>& image, std::si
     return StampResult::Stamped;
 }
 
-// Writes address into the buffer of image; image is left unchanged unless the result is
-// Stamped.
-inline StampResult StampImage(std::vector<unsigned char>& image, const std::string& address) {
-    StampResult check = CheckAddress(address);
+// Writes address, and the publisher pins after the marker, into the buffer of image; image is
+// left unchanged unless the result is Stamped. Without pins the buffer is as it always was.
+inline StampResult StampImage(std::vector<unsigned char>& image, const std::string& address,
+                              const std::vector<PublisherPin>& pins = {}) {
+    if (pins.size() > kMaxPublisherPins) return StampResult::TooManyPins;
+    StampResult check = CheckAddress(address, !pins.empty());
     if (check != StampResult::Stamped) return check;
     if (HasAuthenticodeSignature(image)) return StampResult::Signed;
     std::size_t buffer = 0;
@@ -172,6 +182,7 @@ inline StampResult StampImage(std::vector<unsigned char>& image, const std::stri
     units.push_back(u'\0');
     units.push_back(kStampedTag);
     units.insert(units.end(), kMarker, kMarker + kMarkerUnits);
+    for (std::uint16_t unit : EncodeStampedPins(pins)) units.push_back(unit);
     units.resize(kBufferUnits, u'\0');
     for (std::size_t i = 0; i < kBufferUnits; ++i) WriteUnit(image, buffer + i * 2, units[i]);
     return StampResult::Stamped;

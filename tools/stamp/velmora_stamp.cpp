@@ -1,7 +1,10 @@
-// velmora-stamp IN.exe OUT.exe ADDRESS: makes a copy of a Velmora_Setup build that starts in
-// automatic mode with ADDRESS (host or host:port, http). IN is only read; on any refusal
+// velmora-stamp IN.exe OUT.exe ADDRESS [--publisher PIN]... [--publisher-cert FILE]...: makes a
+// copy of a Velmora_Setup build that starts in automatic mode with ADDRESS (host or host:port,
+// http) and runs only programs signed by a pinned publisher. IN is only read; on any refusal
 // nothing is written. A signed IN is refused: the stamp changes signed bytes, so copies are
 // stamped first and signed afterwards.
+// velmora-stamp --pin-of FILE: prints the pin and subject of every certificate in FILE (a
+// certificate, or a signed program with its signer's chain).
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,6 +23,7 @@
 #include <unistd.h>
 #endif
 
+#include "certificate_file.h"
 #include "stamp_image.h"
 
 namespace {
@@ -115,6 +119,64 @@ const char* WriteImage(const std::filesystem::path& path, const std::vector<unsi
     return "cannot put the new copy in its place";
 }
 
+void PrintUsage() {
+    std::fprintf(stderr,
+                 "usage: velmora-stamp IN.exe OUT.exe ADDRESS [--publisher PIN]... "
+                 "[--publisher-cert FILE]...\n"
+                 "       velmora-stamp --pin-of FILE\n"
+                 "  ADDRESS is host or host:port; the copy uses http. With a pin it may be \"\".\n"
+                 "  PIN is the SHA-256 of a certificate's SubjectPublicKeyInfo, 64 hex digits;\n"
+                 "  up to four pins, for a key rollover.\n");
+}
+
+// The certificates of the file at path, or why there are none.
+const char* ReadCertificates(const char* path, std::vector<velmora_stamp::Bytes>& certificates) {
+    std::vector<unsigned char> file;
+    if (!ReadImage(std::filesystem::path(path), file)) return "cannot read the file";
+    switch (velmora_stamp::ReadCertificateFile(file, certificates)) {
+        case velmora_stamp::CertificateFile::Certificates:
+            return nullptr;
+        case velmora_stamp::CertificateFile::Empty:
+            return "no certificate in the file";
+        case velmora_stamp::CertificateFile::Unreadable:
+            break;
+    }
+    return "not a readable PEM or DER certificate";
+}
+
+int PrintPins(const char* path) {
+    std::vector<velmora_stamp::Bytes> certificates;
+    if (const char* why = ReadCertificates(path, certificates)) {
+        std::fprintf(stderr, "velmora-stamp: refused: %s: %s\n", path, why);
+        return kExitRefused;
+    }
+    for (const velmora_stamp::Bytes& certificate : certificates) {
+        PublisherPin pin;
+        CertificateParts parts;
+        PinOfCertificate(certificate.data(), certificate.size(), pin);
+        ReadCertificateParts({certificate.data(), certificate.size()}, parts);
+        std::printf("%s  %s\n", PinText(pin).c_str(), DescribeName(parts.subject).c_str());
+    }
+    return 0;
+}
+
+void AddPin(std::vector<PublisherPin>& pins, const PublisherPin& pin) {
+    for (const PublisherPin& held : pins) {
+        if (held == pin) return;
+    }
+    pins.push_back(pin);
+}
+
+// The pin of the one certificate in the file at path, or why there is none.
+const char* PinOfCertificateFile(const char* path, PublisherPin& pin) {
+    std::vector<velmora_stamp::Bytes> certificates;
+    if (const char* why = ReadCertificates(path, certificates)) return why;
+    if (certificates.size() != 1)
+        return "more than one certificate in the file; take the pin with --pin-of";
+    PinOfCertificate(certificates[0].data(), certificates[0].size(), pin);
+    return nullptr;
+}
+
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::error_code error;
     if (!std::filesystem::exists(b, error)) return false;
@@ -124,15 +186,50 @@ bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr,
-                     "usage: velmora-stamp IN.exe OUT.exe ADDRESS\n"
-                     "  ADDRESS is host or host:port; the copy uses http.\n");
+    if (argc == 3 && std::string(argv[1]) == "--pin-of") return PrintPins(argv[2]);
+
+    std::vector<std::string> arguments;
+    std::vector<PublisherPin> pins;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument(argv[i]);
+        bool publisher = argument == "--publisher";
+        bool publisherCert = argument == "--publisher-cert";
+        if (!publisher && !publisherCert) {
+            if (argument.size() > 2 && argument.compare(0, 2, "--") == 0) {
+                PrintUsage();
+                return kExitUsage;
+            }
+            arguments.push_back(argument);
+            continue;
+        }
+        if (i + 1 >= argc) {
+            PrintUsage();
+            return kExitUsage;
+        }
+        const char* value = argv[++i];
+        PublisherPin pin;
+        if (publisher && !ParsePinText(value, pin)) {
+            std::fprintf(stderr,
+                         "velmora-stamp: refused: the pin %s is not 64 hex digits (the SHA-256 "
+                         "of a SubjectPublicKeyInfo)\n",
+                         value);
+            return kExitRefused;
+        }
+        if (publisherCert) {
+            if (const char* why = PinOfCertificateFile(value, pin)) {
+                std::fprintf(stderr, "velmora-stamp: refused: %s: %s\n", value, why);
+                return kExitRefused;
+            }
+        }
+        AddPin(pins, pin);
+    }
+    if (arguments.size() != 3) {
+        PrintUsage();
         return kExitUsage;
     }
-    const std::filesystem::path inPath(argv[1]);
-    const std::filesystem::path outPath(argv[2]);
-    const std::string address(argv[3]);
+    const std::filesystem::path inPath(arguments[0]);
+    const std::filesystem::path outPath(arguments[1]);
+    const std::string& address = arguments[2];
 
     if (IsSameFile(inPath, outPath)) {
         std::fprintf(stderr, "velmora-stamp: OUT must not be IN; the input is never changed\n");
@@ -140,20 +237,23 @@ int main(int argc, char** argv) {
     }
     std::vector<unsigned char> image;
     if (!ReadImage(inPath, image)) {
-        std::fprintf(stderr, "velmora-stamp: cannot read %s\n", argv[1]);
+        std::fprintf(stderr, "velmora-stamp: cannot read %s\n", arguments[0].c_str());
         return kExitIo;
     }
-    velmora_stamp::StampResult result = velmora_stamp::StampImage(image, address);
+    velmora_stamp::StampResult result = velmora_stamp::StampImage(image, address, pins);
     if (result != velmora_stamp::StampResult::Stamped) {
         std::fprintf(stderr, "velmora-stamp: refused: %s\n",
                      velmora_stamp::DescribeStampResult(result));
         return kExitRefused;
     }
     if (const char* why = WriteImage(outPath, image)) {
-        std::fprintf(stderr, "velmora-stamp: cannot write %s: %s; it is left as it was\n", argv[2],
-                     why);
+        std::fprintf(stderr, "velmora-stamp: cannot write %s: %s; it is left as it was\n",
+                     arguments[1].c_str(), why);
         return kExitIo;
     }
-    std::printf("velmora-stamp: %s -> %s with address %s\n", argv[1], argv[2], address.c_str());
+    std::printf("velmora-stamp: %s -> %s with address %s\n", arguments[0].c_str(),
+                arguments[1].c_str(), address.empty() ? "(none)" : address.c_str());
+    for (const PublisherPin& pin : pins)
+        std::printf("velmora-stamp: publisher pin %s\n", PinText(pin).c_str());
     return 0;
 }
