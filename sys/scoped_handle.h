@@ -8,7 +8,7 @@
 // went out of scope is still the caller's.
 template <class Traits>
 class ScopedHandle {
-  public:
+public:
     using Handle = typename Traits::Handle;
 
     ScopedHandle() : m_handle(Traits::Null()) {}
@@ -56,7 +56,7 @@ class ScopedHandle {
         m_handle = Traits::Null();
     }
 
-  private:
+private:
     Handle m_handle;
 };
 
