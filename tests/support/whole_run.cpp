@@ -157,6 +157,7 @@ struct ProgramStart {
     std::string workingDir;
     std::string descriptorBeside;
     std::string temp;
+    std::string folderOpen;
 };
 
 std::vector<ProgramStart> ProgramStarts(const std::wstring& record) {
@@ -166,7 +167,7 @@ std::vector<ProgramStart> ProgramStarts(const std::wstring& record) {
         if (equals == std::string::npos) continue;
         std::string key = line.substr(0, equals);
         std::string value = line.substr(equals + 1);
-        if (key == "program") starts.push_back({value, "", "", "", ""});
+        if (key == "program") starts.push_back({value, "", "", "", "", ""});
         if (starts.empty()) continue;
         if (key == "command_line") {
             size_t end = value[0] == '"' ? value.find('"', 1) : value.find(' ');
@@ -177,6 +178,7 @@ std::vector<ProgramStart> ProgramStarts(const std::wstring& record) {
         if (key == "working_dir") starts.back().workingDir = value;
         if (key == "descriptor_beside") starts.back().descriptorBeside = value;
         if (key == "temp") starts.back().temp = value;
+        if (key == "folder_open") starts.back().folderOpen = value;
     }
     return starts;
 }
@@ -536,6 +538,10 @@ class RowRun {
                 EXPECT_EQ(start.parameters, "-ou");
                 EXPECT_EQ(start.workingDir, fixture::ToUtf8(SiteDir(m_row.site)));
                 EXPECT_EQ(start.descriptorBeside, "1");
+                if (!m_row.agentFolderOpen.empty()) {
+                    EXPECT_EQ(start.folderOpen, m_row.agentFolderOpen)
+                        << "whether others could reach the agent's folder while it ran";
+                }
             }
         }
     }
