@@ -352,6 +352,22 @@ TEST(PlainFileForWriting, OpensOnlyAPlainFile) {
 
 namespace {
 
+// A user who may add a file to a folder but not change the access list of what this process
+// creates there gets no file opened for a grant: a new file needs the same proof as an existing
+// one (a seam: under Wine the user may do everything).
+bool MayNotChangeAccessLists(HANDLE, DWORD access) { return (access & WRITE_DAC) == 0; }
+
+TEST(PlainFileForWriting, ANewFileOpensForAGrantOnlyOnProof) {
+    TempFolder dir(L"velmora_plain");
+    StartingUserAccessCall previous = ReplaceStartingUserAccessForTesting(MayNotChangeAccessLists);
+    ScopedKernelHandle granted(OpenPlainFileForWritingAsStartingUser(
+        dir.File(L"new.log"), READ_CONTROL | WRITE_DAC, true));
+    ScopedKernelHandle plain(OpenPlainFileForWritingAsStartingUser(dir.File(L"new.log"), 0, true));
+    ReplaceStartingUserAccessForTesting(previous);
+    EXPECT_FALSE(granted.IsValid());
+    EXPECT_TRUE(plain.IsValid());
+}
+
 // Device names in every spelling are refused as text, before anything is opened.
 TEST(PlainFilePath, RefusesDevicesInEverySpelling) {
     const struct {
