@@ -1,33 +1,16 @@
 #include "app/setup_program.h"
 
-#include <windows.h>
-
 #include "app/exit_code.h"
 #include "app/velmora_setup_app.h"
-#include "log/func_trace.h"
-#include "log/trace_config.h"
-#include "log/trace_log.h"
-#include "res/resource.h"
 #include "sys/dll_search.h"
-#include "ui/message_text.h"
-
-namespace {
-
-// Without the restriction every DLL the elevated program loads, the system's own included,
-// would look for its dependencies beside the program first: it does not run at all.
-int RefuseUnrestrictedDllSearch() {
-    InitTraceLog();
-    FuncTrace scope("CVelmora_SetupApp::InitInstance");
-    TraceMsg(scope, "SetDefaultDllDirectories fail___(KB2533623 missing)");
-    MessageBoxW(nullptr, LoadMessageText(IDS_DLL_SEARCH_UNRESTRICTED).c_str(),
-                LoadMessageText(IDS_SETUP_TITLE).c_str(), MB_OK | MB_ICONERROR);
-    return SetupExitCode(SetupIncomplete);
-}
-
-}  // namespace
+#include "ui/wizard_state.h"
 
 int RunSetupProgram() {
-    if (!RestrictDllSearchToSystemFolder()) return RefuseUnrestrictedDllSearch();
+    // Without the restriction every DLL the elevated program loads, the system's own included,
+    // would look for its dependencies beside the program first. Any call that may load one (the
+    // trace's account lookup and file, a message box) would then be the hole itself: the
+    // program ends at once, with nothing said.
+    if (!RestrictDllSearchToSystemFolder()) return SetupExitCode(SetupIncomplete);
     theApp.InitInstance();
     return SetupExitCode(theApp.m_nSetupOutcome);
 }

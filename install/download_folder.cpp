@@ -6,15 +6,16 @@
 #include "sys/private_folder.h"
 
 bool MakeDownloadFolder(FuncTrace& scope, PrivateFolder& folder) {
-    if (folder.Create(GetTempDirectory(), kDownloadFolderPrefix)) return true;
+    if (folder.Create(MachineTempDirectory(), kDownloadFolderPrefix)) return true;
     TraceMsg(scope, "TempDir create fail___");
     return false;
 }
 
 HRESULT FetchIntoFolder(FuncTrace& scope, const PrivateFolder& folder,
                         const ServiceAddress& service, const std::wstring& path,
-                        const std::wstring& localPath, URLDownCallBack* callback,
+                        const wchar_t* fileName, URLDownCallBack* callback,
                         InstallDisplay& display) {
     if (!folder.IsIntact()) return E_ACCESSDENIED;
-    return FetchPublishedFile(scope, service, path, localPath, callback, display);
+    return FetchPublishedFile(scope, service, path, folder.File(fileName), callback, display,
+                              folder.Handle(), fileName);
 }

@@ -31,13 +31,16 @@ HRESULT MonikerDownload(FuncTrace& scope, const std::wstring& url, const std::ws
 
 HRESULT FetchPublishedFile(FuncTrace& scope, const ServiceAddress& service,
                            const std::wstring& path, const std::wstring& localPath,
-                           URLDownCallBack* callback, InstallDisplay& display) {
+                           URLDownCallBack* callback, InstallDisplay& display, HANDLE folder,
+                           const wchar_t* fileName) {
     std::wstring url = PublishedFileURL(service, path);
     // The size only scales the bar: the file may change between the two requests, and an
     // error page may answer the first one.
     int size = GetWebFileSize(url.c_str(), service.https);
     LazyApi::DeleteUrlCacheEntryW(url.c_str());
     display.SetProgressRange(size);
+    if (service.https && folder != nullptr)
+        return URLDownloadToFileOnHttps(url.c_str(), folder, fileName, callback);
     if (service.https) return URLDownloadToFileOnHttps(url.c_str(), localPath.c_str(), callback);
 
     // The watch needs a callback to see the download move, with a bar or without.

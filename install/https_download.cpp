@@ -84,14 +84,23 @@ HRESULT CopyBody(FuncTrace& scope, HINTERNET request, HANDLE file, URLDownCallBa
     }
 }
 
-}  // namespace
+// Where the body goes: a path, or a name inside a folder the caller holds.
+struct LocalTarget {
+    const wchar_t* path;
+    HANDLE folder;
+    const wchar_t* name;
+};
 
-HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
-                                 URLDownCallBack* callback) {
-    FuncTrace scope("VLDownloadDlg::URLDownloadToFileOnHttps");
-    if (url == nullptr || *url == L'\0') return E_INVALIDARG;
-    if (localPath == nullptr || *localPath == L'\0') return E_INVALIDARG;
+// A name in a held folder is created there anew, through the folder's handle, whatever stood
+// under it before and whatever the folder's path leads to by now.
+HANDLE CreateTargetFile(const LocalTarget& target) {
+    if (target.folder == nullptr) return CreateLocalFile(target.path);
+    HANDLE file = CreateFreshFileIn(target.folder, target.name, GENERIC_WRITE | DELETE, 0, nullptr);
+    return file != nullptr ? file : INVALID_HANDLE_VALUE;
+}
 
+HRESULT Download(FuncTrace& scope, const wchar_t* url, const LocalTarget& target,
+                 URLDownCallBack* callback) {
     HttpGetRequest sent;
     HRESULT opened = SendTracedGetRequest(scope, url, kOpenFlagsHttps, sent);
     if (FAILED(opened)) return opened;
@@ -104,7 +113,7 @@ HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
     unsigned long long announced = 0;
     bool hasLength = QueryAnnouncedLength(request, announced);
 
-    ScopedKernelHandle file(CreateLocalFile(localPath));
+    ScopedKernelHandle file(CreateTargetFile(target));
     if (!file) return TraceFailure(scope, "localFile.Open fail___(lastErr: %d)", GetLastError());
     TraceMsg(scope, "Local file open success.");
 
@@ -123,4 +132,22 @@ HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
     }
     ReportProgress(callback, 0, static_cast<ULONG>(total), BINDSTATUS_ENDDOWNLOADDATA);
     return S_OK;
+}
+
+}  // namespace
+
+HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
+                                 URLDownCallBack* callback) {
+    FuncTrace scope("VLDownloadDlg::URLDownloadToFileOnHttps");
+    if (url == nullptr || *url == L'\0') return E_INVALIDARG;
+    if (localPath == nullptr || *localPath == L'\0') return E_INVALIDARG;
+    return Download(scope, url, {localPath, nullptr, nullptr}, callback);
+}
+
+HRESULT URLDownloadToFileOnHttps(const wchar_t* url, HANDLE folder, const wchar_t* fileName,
+                                 URLDownCallBack* callback) {
+    FuncTrace scope("VLDownloadDlg::URLDownloadToFileOnHttps");
+    if (url == nullptr || *url == L'\0') return E_INVALIDARG;
+    if (folder == nullptr || fileName == nullptr || *fileName == L'\0') return E_INVALIDARG;
+    return Download(scope, url, {nullptr, folder, fileName}, callback);
 }

@@ -15,3 +15,8 @@ constexpr HRESULT kDownloadIncomplete = static_cast<HRESULT>(0x80000000u | ERROR
 // null). 0 for a finished download, a negative result for a failed one.
 HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
                                  URLDownCallBack* callback);
+
+// The same into the file fileName inside folder, a folder the caller holds open: the file is
+// created anew through the folder's handle, never through a path.
+HRESULT URLDownloadToFileOnHttps(const wchar_t* url, HANDLE folder, const wchar_t* fileName,
+                                 URLDownCallBack* callback);

@@ -35,13 +35,13 @@ bool DownloadInstaller(FuncTrace& scope, const PrivateFolder& folder, const Serv
         TraceMsg(scope, "DownFilePath: %S", localPath.c_str());
 
         URLDownCallBack callback(display.ProgressBar());
-        HRESULT hr = FetchIntoFolder(scope, folder, service, kLauncherInstallerPath, localPath,
+        HRESULT hr = FetchIntoFolder(scope, folder, service, kLauncherInstallerPath, kInstallerFile,
                                      &callback, display);
         TraceMsg(scope, "URLDownloadToFile ret: 0x%08x", static_cast<unsigned>(hr));
 
         // A saved error page is no installer, a file that cannot be held may be replaced, and
         // one that a pinned publisher did not sign must not run: such an attempt has failed.
-        if (hr >= 0) held.Reset(HoldPlainFile(localPath));
+        if (hr >= 0) held.Reset(HoldPlainFileIn(folder.Handle(), kInstallerFile));
         downloaded =
             held && IsWholeWindowsProgram(held.Get()) &&
             IsFromPinnedPublisher(scope, held.Get(), localPath, kInstallerFileNarrow, pins);
@@ -62,8 +62,8 @@ StepOutcome InstallActiveX(const ServiceAddress& service, bool automatic, const 
         return StepOutcome::NoHost;
     }
 
-    // The temporary folder is the user's own: the installer is saved in a new folder of the
-    // step's own inside it, which goes away with everything in it when the step ends.
+    // The installer is saved in a new folder of the step's own in the machine's temporary
+    // folder, which goes away with everything in it when the step ends.
     PrivateFolder folder;
     // From the end of a download until the installer runs, the file is held so that no other
     // process can replace it.
@@ -73,8 +73,11 @@ StepOutcome InstallActiveX(const ServiceAddress& service, bool automatic, const 
     display.SetInfoText(IDS_LAUNCHER_INSTALLING);
     bool started = false;
     if (downloaded && folder.IsIntact()) {
-        started = RunAndWait(scope, kInstallerFile, kInstallerFileNarrow,
-                             automatic ? L"/verysilent" : nullptr, folder.Path(), held);
+        // The held installer, just before its start: its own folder is its temporary folder too.
+        LaunchSetting setting;
+        setting.tempFolder = folder.Path();
+        started = RunAndWait(scope, kInstallerFileNarrow, automatic ? L"/verysilent" : nullptr,
+                             held, setting);
     }
     // Let go before the folder is removed with the download in it.
     held.Close();

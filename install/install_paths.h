@@ -4,9 +4,12 @@
 
 // Paths the installation steps lay out.
 
-// The user's temporary directory (GetTempPathW, 260 characters) with no separator at its end;
-// empty when the platform gives none.
-std::wstring GetTempDirectory();
+// The machine's own temporary folder, where only administrators may change what others made:
+// "%SystemRoot%\SystemTemp" where it exists as a folder, else "%SystemRoot%\Temp", found through
+// the system's Windows directory (GetSystemWindowsDirectoryW), never through the environment,
+// which the user sets. Empty when the system gives no Windows directory, or one of MAX_PATH
+// characters or more.
+std::wstring MachineTempDirectory();
 
 // "<programFiles>\Velmora".
 std::wstring BaseDirectoryPath(const std::wstring& programFiles);

@@ -20,7 +20,7 @@ enum class StepOutcome {
 // The two installation steps, as functions of the service address, the publisher pins the
 // programs they start must match (none: any whole program runs) and of what they show.
 
-// Downloads the launcher-control installer into the temporary folder (up to five attempts),
+// Downloads the launcher-control installer into a folder of its own (up to five attempts),
 // runs it ("/verysilent" when automatic), waits for it and deletes it. With a pin, a download
 // that fails the publisher check is a failed attempt, and is never started.
 StepOutcome InstallActiveX(const ServiceAddress& service, bool automatic, const PublisherPins& pins,
@@ -35,7 +35,10 @@ StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins
 // Sizes the progress bar from the size query, drops the cached copy and downloads the file
 // published at path with the engine of the scheme (the direct download over https, the
 // platform's moniker download otherwise). A body short of the length its own answer announced
-// is a failed download, traced through the step's scope.
+// is a failed download, traced through the step's scope. Given a held folder, the direct
+// download creates its file there by fileName, through the folder's handle; localPath must then
+// name that same file.
 HRESULT FetchPublishedFile(FuncTrace& scope, const ServiceAddress& service,
                            const std::wstring& path, const std::wstring& localPath,
-                           URLDownCallBack* callback, InstallDisplay& display);
+                           URLDownCallBack* callback, InstallDisplay& display,
+                           HANDLE folder = nullptr, const wchar_t* fileName = nullptr);

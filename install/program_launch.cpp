@@ -1,10 +1,10 @@
 #include "install/program_launch.h"
 
-#include <windows.h>
-
 #include "log/func_trace.h"
 #include "log/trace_log.h"
-#include "sys/scoped_handle.h"
+#include "sys/child_environment.h"
+#include "sys/path_text.h"
+#include "sys/plain_file.h"
 
 namespace {
 
@@ -20,13 +20,23 @@ std::wstring CommandLineFor(const std::wstring& path, const wchar_t* parameters)
 
 }  // namespace
 
-bool RunAndWait(FuncTrace& scope, const wchar_t* file, const char* fileForLog,
-                const wchar_t* parameters, const std::wstring& directory,
-                ScopedKernelHandle& held) {
-    // The full path of the file the step holds: no search along any path, and no shell verb
-    // looked up through the per-user classes of HKCU\Software\Classes.
-    std::wstring path = directory + L"\\" + file;
+bool RunAndWait(FuncTrace& scope, const char* fileForLog, const wchar_t* parameters,
+                ScopedKernelHandle& held, const LaunchSetting& setting) {
+    // The path of the very file the step holds, as the file system names it now: no search
+    // along any path, no shell verb looked up through the per-user classes of HKCU, and no
+    // folder above it found again by a name that may have been turned into a junction.
+    std::wstring path;
+    if (!ReadFinalPath(held.Get(), path)) {
+        TraceMsg(scope, "ProgramPath fail___(lastErr: %d)", static_cast<int>(GetLastError()));
+        held.Close();
+        return false;
+    }
+    std::wstring directory = DirOfPath(path);
     std::wstring commandLine = CommandLineFor(path, parameters);
+    std::wstring environment;
+    if (!setting.tempFolder.empty())
+        environment = EnvironmentBlockWithTemp(OwnEnvironmentEntries(), setting.tempFolder);
+    void* block = environment.empty() ? nullptr : &environment[0];
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -34,10 +44,19 @@ bool RunAndWait(FuncTrace& scope, const wchar_t* file, const char* fileForLog,
     PROCESS_INFORMATION process = {};
     // The loader opens the image for reading and execution, which the hold's read sharing
     // allows; the mapped image cannot be written any more once the process exists.
-    BOOL started = CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                                  nullptr, directory.c_str(), &startup, &process);
+    BOOL started = setting.userToken != nullptr
+                       ? CreateProcessAsUserW(setting.userToken, path.c_str(), &commandLine[0],
+                                              nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                                              block, directory.c_str(), &startup, &process)
+                       : CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                                        CREATE_UNICODE_ENVIRONMENT, block, directory.c_str(),
+                                        &startup, &process);
+    DWORD error = GetLastError();
     held.Close();
-    if (!started) return false;
+    if (!started) {
+        TraceMsg(scope, "CreateProcess fail___(lastErr: %d)", static_cast<int>(error));
+        return false;
+    }
     ScopedKernelHandle thread(process.hThread);
     ScopedKernelHandle child(process.hProcess);
     if (WaitForSingleObject(child.Get(), INFINITE) == WAIT_OBJECT_0) {

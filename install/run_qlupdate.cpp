@@ -18,6 +18,7 @@
 #include "log/func_trace.h"
 #include "log/trace_log.h"
 #include "res/resource.h"
+#include "sys/admin_only_access.h"
 #include "sys/admin_only_security.h"
 #include "sys/file_access.h"
 #include "sys/file_copy.h"
@@ -27,6 +28,8 @@
 #include "sys/plain_file.h"
 #include "sys/private_folder.h"
 #include "sys/scoped_handle.h"
+#include "sys/starting_user.h"
+#include "sys/trusted_owner.h"
 
 namespace {
 
@@ -53,6 +56,29 @@ void GrantUsersAccessOnVista(HANDLE folder) {
     if (IsVistaOrLater()) AddFileAccessAllowedRights(folder);
 }
 
+// The base and site folders are opened to Users only once nothing runs elevated in them any
+// more: at the end of the step, on every road, the site folder's own access list put back
+// first. What the step leaves is then what it always left.
+class UsersGrantsAtEnd {
+  public:
+    ~UsersGrantsAtEnd() { Grant(); }
+
+    void Grant() {
+        if (m_granted) return;
+        m_granted = true;
+        siteLock.Restore();
+        if (base != nullptr) GrantUsersAccessOnVista(base);
+        if (site != nullptr) GrantUsersAccessOnVista(site);
+    }
+
+    HANDLE base = nullptr;
+    HANDLE site = nullptr;
+    ScopedAdminOnlyAccess siteLock;
+
+  private:
+    bool m_granted = false;
+};
+
 // Only an administrator makes entries in the Program Files folder, so the base folder is made
 // by its path; an existing one that is a junction or symbolic link is refused. Whether the
 // result is a folder at all is left to the caller: an existing base that is no folder is used
@@ -70,8 +96,12 @@ bool MakeBaseFolder(const std::wstring& path, ScopedKernelHandle& held) {
 // or empty the base and make it a junction. The site folder is opened or made inside the held
 // base, by its name, and held; a link under that name is refused.
 HANDLE MakeSiteFolder(HANDLE base, const std::wstring& siteDir, const std::wstring& siteName) {
-    if (base == nullptr || IsReparsePoint(siteDir)) return nullptr;
-    ScopedKernelHandle site(OpenOrCreateFolderIn(base, siteName, kSiteFolderAccess, kFolderShare));
+    // A new site folder is owned by the Administrators group, whoever the policy would make
+    // its owner, and takes its access from the base.
+    AdminOnlySecurity owned(AdminOnlySecurity::Access::Inherited);
+    if (base == nullptr || IsReparsePoint(siteDir) || owned.Attributes() == nullptr) return nullptr;
+    ScopedKernelHandle site(
+        OpenOrCreateFolderIn(base, siteName, kSiteFolderAccess, kFolderShare, owned.Attributes()));
     if (!site || !IsPlainFolderHandle(site.Get())) return nullptr;
     return site.Take();
 }
@@ -80,8 +110,11 @@ HANDLE MakeSiteFolder(HANDLE base, const std::wstring& siteDir, const std::wstri
 // writing and deletion: while it stands, the folder is not empty and so cannot become a
 // junction.
 HANDLE PlaceDescriptorCopy(HANDLE site, HANDLE descriptor) {
-    ScopedKernelHandle copy(CreateFreshFileIn(site, kDescriptorFile, GENERIC_READ | GENERIC_WRITE,
-                                              FILE_SHARE_READ, nullptr));
+    AdminOnlySecurity owned(AdminOnlySecurity::Access::Inherited);
+    if (owned.Attributes() == nullptr) return nullptr;
+    ScopedKernelHandle copy(CreateFreshFileIn(
+        site, kDescriptorFile, GENERIC_READ | GENERIC_WRITE | READ_CONTROL | WRITE_DAC,
+        FILE_SHARE_READ, owned.Attributes()));
     if (!copy || !CopyFileData(descriptor, copy.Get())) return nullptr;
     return copy.Take();
 }
@@ -117,10 +150,30 @@ void OpenAgentToUsers(HANDLE site) {
     if (agent && IsVistaOrLater()) GrantUsersHandleAccess(agent.Get());
 }
 
+// The descriptor's copy is created owned by Administrators, inheriting the admin-only list of
+// the locked folder; like the agent, it is opened to Users as everything in the site folder is.
+void OpenDescriptorCopyToUsers(HANDLE copy) {
+    if (copy != nullptr && IsVistaOrLater()) GrantUsersHandleAccess(copy);
+}
+
+// Empty when the shell cannot tell: a base below the current drive's root is never made.
 std::wstring ProgramFilesDirectory() {
     wchar_t folder[MAX_PATH] = {};
-    LazyApi::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE);
+    if (!LazyApi::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE))
+        return std::wstring();
+    folder[MAX_PATH - 1] = L'\0';
     return folder;
+}
+
+// An agent started in a folder that holds an entry of another owner runs with the starting
+// user's own rights, and its folder is the user's as it always was.
+HANDLE StartingUserTokenFor(FuncTrace& scope, HANDLE site, const std::wstring& siteDir) {
+    std::wstring found;
+    if (!FindEntryOfAnotherOwner(site, found)) return nullptr;
+    std::wstring entry = found == L"." ? siteDir : siteDir + L"\\" + found;
+    TraceMsg(scope, "Not owned by administrators: %S, QLUpdate.exe runs as the user",
+             entry.c_str());
+    return CreateStartingUserToken();
 }
 
 }  // namespace
@@ -151,12 +204,12 @@ StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins
     TraceMsgW(scope, L"%s", descriptorPath.c_str());
 
     URLDownCallBack callback(display.ProgressBar());
-    HRESULT hr = FetchIntoFolder(scope, downloads, service, kServiceDescriptorPath, descriptorPath,
+    HRESULT hr = FetchIntoFolder(scope, downloads, service, kServiceDescriptorPath, kDescriptorFile,
                                  &callback, display);
     // Held from its download until it has been copied, so what is read is what is kept.
     ScopedKernelHandle descriptorHeld;
     if (hr >= 0) {
-        descriptorHeld.Reset(HoldPlainFile(descriptorPath));
+        descriptorHeld.Reset(HoldPlainFileIn(downloads.Handle(), kDescriptorFile));
         DWORD error = GetLastError();
         if (!descriptorHeld) hr = error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
     }
@@ -167,7 +220,7 @@ StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins
     }
 
     std::wstring siteName;
-    if (!ReadSiteName(scope, descriptorPath, siteName)) return StepOutcome::Failed;
+    if (!ReadSiteName(scope, descriptorHeld.Get(), siteName)) return StepOutcome::Failed;
     RegDwordValue(HostValuePath(host, L"Update\\DontQuestionDesktopShortcut")).Write(1);
 
     // The name comes from the server and the program runs elevated: it must name one
@@ -176,13 +229,19 @@ StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins
         TraceMsg(scope, "Site dir create fail___");
         return StepOutcome::Failed;
     }
-    std::wstring baseDir = BaseDirectoryPath(ProgramFilesDirectory());
+    std::wstring programFiles = ProgramFilesDirectory();
+    if (programFiles.empty()) {
+        TraceMsg(scope, "ProgramFiles folder fail___");
+        return StepOutcome::Failed;
+    }
+    std::wstring baseDir = BaseDirectoryPath(programFiles);
     ScopedKernelHandle baseHeld;
     if (!MakeBaseFolder(baseDir, baseHeld)) {
         TraceMsg(scope, "Velmora basedir create fail___");
         return StepOutcome::Failed;
     }
-    if (baseHeld) GrantUsersAccessOnVista(baseHeld.Get());
+    UsersGrantsAtEnd grants;
+    grants.base = baseHeld.Get();
 
     std::wstring siteDir = SiteDirectoryPath(baseDir, siteName);
     ScopedKernelHandle siteHeld(MakeSiteFolder(baseHeld.Get(), siteDir, siteName));
@@ -190,8 +249,16 @@ StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins
         TraceMsg(scope, "Site dir create fail___");
         return StepOutcome::Failed;
     }
+    grants.site = siteHeld.Get();
     if (g_siteFolderMadeHook != nullptr) g_siteFolderMadeHook();
-    GrantUsersAccessOnVista(siteHeld.Get());
+    // Admin-only while the agent may run elevated in it; entries of another owner are looked
+    // for only once nobody else can add one.
+    if (!grants.siteLock.Lock(siteHeld.Get())) {
+        TraceMsg(scope, "Site dir create fail___");
+        return StepOutcome::Failed;
+    }
+    ScopedKernelHandle userToken(StartingUserTokenFor(scope, siteHeld.Get(), siteDir));
+    if (userToken) grants.Grant();
 
     ScopedKernelHandle descriptorCopy(PlaceDescriptorCopy(siteHeld.Get(), descriptorHeld.Get()));
     if (!descriptorCopy || !SitePathLeadsToHeldFolder(siteHeld.Get(), siteDir)) {
@@ -201,27 +268,35 @@ StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins
     descriptorHeld.Close();
 
     display.SetInfoText(IDS_AGENT_INSTALLING);
-    std::wstring agentDownload = downloads.File(kAgentFile);
-    hr = FetchIntoFolder(scope, downloads, service, kUpdateAgentPath, agentDownload, &callback,
+    hr = FetchIntoFolder(scope, downloads, service, kUpdateAgentPath, kAgentFile, &callback,
                          display);
     // A saved error page, or a program that a pinned publisher did not sign, is never placed or
     // started as the agent.
     ScopedKernelHandle downloaded;
-    if (hr >= 0) downloaded.Reset(HoldPlainFile(agentDownload));
+    if (hr >= 0) downloaded.Reset(HoldPlainFileIn(downloads.Handle(), kAgentFile));
     ScopedKernelHandle agentHeld;
     if (downloaded && IsWholeWindowsProgram(downloaded.Get()) &&
         IsFromPinnedPublisher(scope, downloaded.Get(), agentDownload, "QLUpdate.exe", pins))
         agentHeld.Reset(PlaceAgent(siteHeld.Get(), downloaded.Get()));
     if (!agentHeld) {
         TraceMsg(scope, "%S Download fail___", PublishedFileURL(service, kUpdateAgentPath).c_str());
+        OpenDescriptorCopyToUsers(descriptorCopy.Get());
         return StepOutcome::Failed;
     }
+    OpenDescriptorCopyToUsers(descriptorCopy.Get());
     // The agent now keeps the site folder from being emptied; it needs its descriptor free.
     descriptorCopy.Close();
     downloaded.Close();
 
     RegDwordValue(HostValuePath(host, L"PRODUCT")).Write(1);
-    bool started = RunAndWait(scope, kAgentFile, "QLUpdate.exe", L"-ou", siteDir, agentHeld);
-    OpenAgentToUsers(siteHeld.Get());
+    // The agent started as the user reads its own file.
+    if (userToken) OpenAgentToUsers(siteHeld.Get());
+    // The held agent, just before its start. Elevated, its temporary folder is the step's own.
+    LaunchSetting setting;
+    setting.userToken = userToken.Get();
+    if (!userToken) setting.tempFolder = downloads.Path();
+    bool started = RunAndWait(scope, "QLUpdate.exe", L"-ou", agentHeld, setting);
+    grants.Grant();
+    if (!userToken) OpenAgentToUsers(siteHeld.Get());
     return started ? StepOutcome::Ran : StepOutcome::Failed;
 }

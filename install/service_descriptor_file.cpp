@@ -1,8 +1,5 @@
 #include "install/service_descriptor_file.h"
 
-#include <windows.h>
-#include <share.h>
-#include <cstdio>
 #include <vector>
 
 #include "install/service_descriptor.h"
@@ -13,24 +10,25 @@
 
 namespace {
 
-constexpr size_t kReadChunk = 64 * 1024;
+constexpr DWORD kReadChunk = 64 * 1024;
 
 }  // namespace
 
-bool ReadSiteName(FuncTrace& scope, const std::wstring& path, std::wstring& siteName) {
-    ScopedCFile file(_wfsopen(path.c_str(), L"rb", _SH_DENYNO));
-    if (!file) {
+bool ReadSiteName(FuncTrace& scope, HANDLE file, std::wstring& siteName) {
+    LARGE_INTEGER start = {};
+    if (file == nullptr || file == INVALID_HANDLE_VALUE ||
+        !SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
         TraceMsg(scope, "velmora_server.exe Open fail___");
         return false;
     }
     ServiceDescriptorScanner scanner;
     std::vector<char> chunk(kReadChunk);
     for (;;) {
-        size_t got = fread(chunk.data(), 1, chunk.size(), file.Get());
+        DWORD got = 0;
         // A read error ends the reading like the end of the file does.
-        if (!scanner.Feed(chunk.data(), got) || got < chunk.size()) break;
+        if (!ReadFile(file, chunk.data(), kReadChunk, &got, nullptr) || got == 0) break;
+        if (!scanner.Feed(chunk.data(), got)) break;
     }
-    file.Close();
     DescriptorReading reading = scanner.Finish();
     if (reading.outcome != DescriptorOutcome::Found) {
         TraceMsg(scope, "Wrong xml___");
@@ -39,4 +37,11 @@ bool ReadSiteName(FuncTrace& scope, const std::wstring& path, std::wstring& site
     siteName = CodePageToWide(CP_UTF8, reading.siteNameUtf8);
     TraceMsg(scope, "SiteName: %S", siteName.c_str());
     return true;
+}
+
+bool ReadSiteName(FuncTrace& scope, const std::wstring& path, std::wstring& siteName) {
+    ScopedKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return ReadSiteName(scope, file ? file.Get() : nullptr, siteName);
 }

@@ -1,6 +1,7 @@
 #include "log/trace_config.h"
 
 #include <windows.h>
+#include <vector>
 
 #include "log/trace_sink.h"
 #include "log/trace_test_hook.h"
@@ -12,6 +13,19 @@ namespace {
 
 const wchar_t kTraceKey[] = L"Software\\Velmora";
 constexpr DWORD kTextUnits = MAX_PATH;
+
+constexpr DWORD kLongestPath = 32768;
+
+// The whole file name of module, however long; empty when the system gives none.
+std::wstring WholeModulePath(HMODULE module) {
+    for (DWORD units = MAX_PATH; units <= kLongestPath; units *= 2) {
+        std::vector<wchar_t> path(units, L'\0');
+        DWORD length = GetModuleFileNameW(module, path.data(), units);
+        if (length == 0) return std::wstring();
+        if (length < units) return std::wstring(path.data(), length);
+    }
+    return std::wstring();
+}
 
 // Null: the file name of the module that holds this code.
 const wchar_t* g_modulePathForTesting = nullptr;
@@ -36,19 +50,22 @@ DWORD ReadTraceModeValue(const std::wstring& name) {
 }  // namespace
 
 std::wstring GetTraceProgramPath() {
-    wchar_t path[MAX_PATH] = {};
+    std::wstring path;
     if (g_modulePathForTesting != nullptr) {
-        lstrcpynW(path, g_modulePathForTesting, MAX_PATH);
+        path = g_modulePathForTesting;
     } else {
         ScopedLibrary module;
         if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                                reinterpret_cast<LPCWSTR>(&InitTraceLog), module.Receive()))
-            GetModuleFileNameW(module.Get(), path, MAX_PATH);
+            path = WholeModulePath(module.Get());
     }
-    wchar_t longPath[MAX_PATH] = {};
-    DWORD length = GetLongPathNameW(path, longPath, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return std::wstring(path);
-    return std::wstring(longPath);
+    // Never cut: a path cut to a buffer would name another file's log.
+    DWORD units = GetLongPathNameW(path.c_str(), nullptr, 0);
+    if (units == 0) return path;
+    std::vector<wchar_t> longPath(units, L'\0');
+    DWORD length = GetLongPathNameW(path.c_str(), longPath.data(), units);
+    if (length == 0 || length >= units) return path;
+    return std::wstring(longPath.data(), length);
 }
 
 const wchar_t* ReplaceTraceModulePathForTesting(const wchar_t* path) {

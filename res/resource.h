@@ -44,7 +44,6 @@
 #define IDS_DOWNLOAD_HEADER_SUBTITLE 226
 #define IDS_COMPLETED 232
 // Outside the six-column table: only this build's language carries it.
-#define IDS_DLL_SEARCH_UNRESTRICTED 1000
 
 // Controls without an id of their own.
 #define IDC_STATIC -1

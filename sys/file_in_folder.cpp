@@ -85,8 +85,9 @@ bool RemoveFileIn(HANDLE folder, const std::wstring& name) {
     return DeleteWhenClosed(entry.Get());
 }
 
-HANDLE OpenOrCreateFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share) {
-    return OpenIn(folder, name, access, share, kOpenIf, kDirectoryFile, nullptr);
+HANDLE OpenOrCreateFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
+                            SECURITY_ATTRIBUTES* security) {
+    return OpenIn(folder, name, access, share, kOpenIf, kDirectoryFile, security);
 }
 
 HANDLE CreateNewFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
@@ -107,4 +108,12 @@ HANDLE CreateNewFolderIn(HANDLE folder, const std::wstring& name, DWORD access, 
 
 HANDLE OpenFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share) {
     return OpenIn(folder, name, access, share, kOpen, kNonDirectoryFile, nullptr);
+}
+
+HANDLE OpenFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share) {
+    return OpenIn(folder, name, access, share, kOpen, kDirectoryFile, nullptr);
+}
+
+HANDLE OpenEntryIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share) {
+    return OpenIn(folder, name, access, share, kOpen, 0, nullptr);
 }

@@ -10,8 +10,10 @@
 // the system's error code in GetLastError().
 
 // Opens the folder name inside folder, or creates it when missing; a link under that name is
-// opened as itself, never followed. Whether it is a plain folder is left to the caller.
-HANDLE OpenOrCreateFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share);
+// opened as itself, never followed. Whether it is a plain folder is left to the caller. A new
+// folder gets security (may be null for the inherited access).
+HANDLE OpenOrCreateFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
+                            SECURITY_ATTRIBUTES* security = nullptr);
 
 // Creates the file name inside folder, atomically with its opening: fails when anything
 // stands under that name already (ERROR_FILE_EXISTS), so the handle is the new file.
@@ -39,3 +41,9 @@ bool RemoveFileIn(HANDLE folder, const std::wstring& name);
 
 // Opens the existing file name inside folder without following a link.
 HANDLE OpenFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share);
+
+// Opens the existing folder name inside folder without following a link.
+HANDLE OpenFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share);
+
+// Opens the existing entry name inside folder, a file or a folder, as itself.
+HANDLE OpenEntryIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share);

@@ -7,13 +7,19 @@
 #include "sys/lazy_api.h"
 #include "sys/path_text.h"
 
+// The longest path the system gives a module.
+constexpr DWORD kLongestPath = 32768;
+
 std::wstring GetModulePath() {
-    // Windows XP fills a too small buffer without a terminating zero; counting the length the
-    // call reports gives every system the same 259 characters of a longer path.
-    wchar_t path[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameW(GetModuleHandleW(nullptr), path, MAX_PATH);
-    if (length >= MAX_PATH) length = MAX_PATH - 1;
-    return std::wstring(path, wcsnlen(path, length));
+    // A path cut to its buffer would name another file (its .ini, its log, its compatibility
+    // value): the buffer grows until the whole path fits.
+    for (DWORD units = MAX_PATH; units <= kLongestPath; units *= 2) {
+        std::vector<wchar_t> path(units, L'\0');
+        DWORD length = GetModuleFileNameW(GetModuleHandleW(nullptr), path.data(), units);
+        if (length == 0) return std::wstring();
+        if (length < units) return std::wstring(path.data(), wcsnlen(path.data(), length));
+    }
+    return std::wstring();
 }
 
 std::wstring GetModuleDir() { return DirOfPath(GetModulePath()); }

@@ -61,6 +61,21 @@ bool StripLocalPrefix(const std::wstring& path, std::wstring& rest) {
     return false;
 }
 
+// The shares of every server that are no folders: named pipes and mailslots.
+bool IsDeviceShare(const std::wstring& path) {
+    if (path.rfind(L"\\\\", 0) != 0) return false;
+    size_t serverEnd = path.find(L'\\', 2);
+    if (serverEnd == std::wstring::npos) return false;
+    size_t shareEnd = path.find(L'\\', serverEnd + 1);
+    std::wstring share =
+        path.substr(serverEnd + 1,
+                    shareEnd == std::wstring::npos ? std::wstring::npos : shareEnd - serverEnd - 1);
+    // Windows drops trailing dots and spaces from a name.
+    size_t end = share.find_last_not_of(L". ");
+    share.erase(end == std::wstring::npos ? 0 : end + 1);
+    return EqualsIgnoringAsciiCase(share, L"PIPE") || EqualsIgnoringAsciiCase(share, L"MAILSLOT");
+}
+
 }  // namespace
 
 bool IsPlainFileName(const std::wstring& name) {
@@ -74,8 +89,13 @@ bool IsPlainFileName(const std::wstring& name) {
 }
 
 bool IsPlainFilePath(const std::wstring& path) {
+    // Windows takes a forward slash for a backslash: "//./pipe/x" is "\\.\pipe\x".
+    std::wstring native = path;
+    for (wchar_t& c : native) {
+        if (c == L'/') c = L'\\';
+    }
     std::wstring rest;
-    if (path.empty() || !StripLocalPrefix(path, rest)) return false;
+    if (native.empty() || !StripLocalPrefix(native, rest) || IsDeviceShare(rest)) return false;
     size_t start = rest.size() >= 2 && IsDriveLetter(rest[0]) && rest[1] == L':' ? 2 : 0;
     if (rest.find(L':', start) != std::wstring::npos) return false;
     size_t slash = rest.find_last_of(L"\\/");
@@ -111,5 +131,9 @@ std::wstring TrimLeadingBackslashes(const std::wstring& path) {
 
 std::wstring TrimTrailingBackslashes(const std::wstring& path) {
     size_t end = path.find_last_not_of(L'\\');
-    return end == std::wstring::npos ? std::wstring() : path.substr(0, end + 1);
+    if (end == std::wstring::npos) return std::wstring();
+    // "C:" alone names the drive's current directory, not its root: the root keeps its
+    // backslash.
+    if (end == 1 && path[1] == L':' && IsDriveLetter(path[0])) return path.substr(0, 3);
+    return path.substr(0, end + 1);
 }

@@ -16,7 +16,8 @@ std::wstring BaseNameOfPath(const std::wstring& path);
 // A file name without the part from its last full stop on; the whole name without one.
 std::wstring NameWithoutExtension(const std::wstring& name);
 
-// The text without any backslash at its start, or at its end ("C:\Temp\\" gives "C:\Temp").
+// The text without any backslash at its start, or at its end ("C:\Temp\\" gives "C:\Temp"); a
+// drive's root keeps one ("C:\\" gives "C:\", never the drive-relative "C:").
 std::wstring TrimLeadingBackslashes(const std::wstring& path);
 std::wstring TrimTrailingBackslashes(const std::wstring& path);
 
@@ -28,6 +29,8 @@ std::wstring TrimTrailingBackslashes(const std::wstring& path);
 bool IsPlainFileName(const std::wstring& name);
 
 // Whether a path can name a plain file: a drive, relative or share path, or one of those behind
-// "\\?\", whose last part is a plain file name. Refused: device paths ("\\.\", "\??\"), any
-// colon after the drive's (a stream of a file), and a last part that names a device.
+// "\\?\", whose last part is a plain file name. Refused in every spelling (forward slashes for
+// backslashes): device paths ("\\.\", "\??\"), the pipe and mailslot shares of any server
+// ("\\localhost\pipe\x"), any colon after the drive's (a stream of a file), and a last part that
+// names a device.
 bool IsPlainFilePath(const std::wstring& path);

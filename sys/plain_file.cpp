@@ -1,5 +1,6 @@
 #include "sys/plain_file.h"
 
+#include "sys/file_in_folder.h"
 #include "sys/scoped_handle.h"
 
 namespace {
@@ -35,6 +36,28 @@ HANDLE HoldPlainFile(const std::wstring& path) {
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file || !IsPlainFileHandle(file.Get())) return nullptr;
     return file.Take();
+}
+
+HANDLE HoldPlainFileIn(HANDLE folder, const std::wstring& name) {
+    ScopedKernelHandle file(OpenFileIn(folder, name, GENERIC_READ, FILE_SHARE_READ));
+    if (!file || !IsPlainFileHandle(file.Get())) return nullptr;
+    return file.Take();
+}
+
+bool ReadFinalPath(HANDLE object, std::wstring& path) {
+    wchar_t buffer[MAX_PATH + 8] = {};
+    const DWORD units = MAX_PATH + 8;
+    DWORD length = GetFinalPathNameByHandleW(object, buffer, units, FILE_NAME_NORMALIZED);
+    if (length == 0 || length >= units) return false;
+    std::wstring found(buffer, length);
+    // The system's own spelling of a drive or share path, which every call takes as it stands.
+    if (found.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        found = L"\\" + found.substr(7);
+    else if (found.rfind(L"\\\\?\\", 0) == 0)
+        found = found.substr(4);
+    if (found.empty() || found.size() >= MAX_PATH) return false;
+    path = found;
+    return true;
 }
 
 bool IsReparsePoint(const std::wstring& path) {

@@ -15,6 +15,14 @@ bool IsPlainFileHandle(HANDLE file);
 // write, rename or delete it while the handle is open. Null when it is no plain file.
 HANDLE HoldPlainFile(const std::wstring& path);
 
+// HoldPlainFile for the file name inside a folder the caller holds, never through a path.
+HANDLE HoldPlainFileIn(HANDLE folder, const std::wstring& name);
+
+// The full path of the object an open handle refers to, as the file system names it now (links
+// on the way resolved), in its plain drive or share form. False when the system cannot tell it,
+// or when it is MAX_PATH characters or more: a path is never cut into another.
+bool ReadFinalPath(HANDLE object, std::wstring& path);
+
 // Whether something exists at path as a reparse point (a junction or symbolic link), without
 // following it.
 bool IsReparsePoint(const std::wstring& path);

@@ -5,11 +5,16 @@
 // What the user who started this program could do without elevation. The program asks for
 // administrator rights; through UAC it then runs with the elevated half of a split token, and
 // the user's own rights are those of the limited token linked to it. Without such a link (UAC
-// off, the built-in administrator, SYSTEM) the process runs with its user's only token, and
-// what it may do is what that user may do.
+// off, or a privilege-management tool that elevates the user's own token) the user's own rights
+// are those of a restricted copy of the process's token (CreateStartingUserToken).
 
 // Whether that user could open the object behind the handle (opened with READ_CONTROL) with
 // all of access: its owner, access list and integrity label checked against the limited token
-// as an open by that user would check them. Always true without a split token; false when the
-// check itself fails.
+// as an open by that user would check them. False when the check itself fails.
 bool StartingUserMayAccess(HANDLE object, DWORD access);
+
+// A restricted copy of this process's own primary token: the Administrators group for denial
+// only, no privileges at all, medium integrity. A program started with it (CreateProcessAsUserW,
+// which takes a restricted copy of the caller's own token without further privilege) runs with
+// no more rights than the user who started this one. Null when it cannot be made.
+HANDLE CreateStartingUserToken();

@@ -47,8 +47,8 @@ HANDLE OpenFolderForUser(const std::wstring& folder) {
     return directory.Take();
 }
 
-// The user who may add a file to a folder owns the file they add there, and may change its
-// access list: the new file needs no further proof.
+// The new file is created by this process, not by the user: whether the user could write it, or
+// change its access list, is proved on it as on an existing file.
 HANDLE CreateForUser(const std::wstring& path, DWORD extraAccess) {
     // Windows takes a forward slash for a backslash; the name is split off at either.
     std::wstring native = path;
@@ -70,7 +70,11 @@ HANDLE OpenPlainFileForWritingAsStartingUser(const std::wstring& path, DWORD ext
     if (!IsPlainFilePath(path)) return nullptr;
     bool found = false;
     ScopedKernelHandle file(OpenExistingForUser(path, extraAccess, found));
-    if (!file && !found) file.Reset(CreateForUser(path, extraAccess));
+    if (!file && !found) {
+        file.Reset(CreateForUser(path, extraAccess));
+        if (file && !StartingUserMayAccess(file.Get(), kUserWriteAccess | extraAccess))
+            return nullptr;
+    }
     if (!file) return nullptr;
     if (empty && !Empty(file.Get())) return nullptr;
     return file.Take();

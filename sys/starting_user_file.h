@@ -13,6 +13,8 @@
 // too; it is emptied when asked, after both proofs. A missing file is created inside the folder
 // that the user may add files to, through the open handle of that folder, so the folder proved is
 // the one written in. The path must be a plain file path (IsPlainFilePath): no stream, no device.
-// Null when any of this fails. Without a split token every check of the user's rights passes.
+// A new file needs the same proofs as an existing one: the user may write it, and with
+// extraAccess only when the user holds that too. Null when any of this fails; without a linked
+// token the user's rights are those of a restricted copy of this process's token.
 HANDLE OpenPlainFileForWritingAsStartingUser(const std::wstring& path, DWORD extraAccess,
                                              bool empty);

@@ -11,3 +11,8 @@ using StartingUserAccessCall = bool (*)(HANDLE object, DWORD access);
 // Puts call in place of the check against the limited token and gives back the call it
 // replaced.
 StartingUserAccessCall ReplaceStartingUserAccessForTesting(StartingUserAccessCall call);
+
+// Wine's elevated token always has a limited token linked to it. True makes the check take the
+// road of a token without a link (a restricted copy of the process's own token), read afresh on
+// every check; false goes back to the process's own standing.
+void IgnoreLinkedTokenForTesting(bool ignore);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 
 #include "app/exit_code.h"
 #include "install/download_folder.h"
+#include "install/install_paths.h"
 #include "install/quiet_period.h"
 #include "install/quiet_period_test_hook.h"
 #include "log/trace_sink.h"
@@ -42,11 +44,17 @@ std::wstring WindowsDir() {
     return folder;
 }
 
-// Whether path names a folder of the setup's own right below the temporary folder, and
-// whether it names a file right inside one.
-bool IsOwnDownloadFolder(const std::string& path) {
-    std::string root = fixture::ToUtf8(testfiles::TempRoot()) + "\\";
-    std::string prefix = root + fixture::ToUtf8(kDownloadFolderPrefix) + "-";
+// Whether path names a folder of the setup's own right below the machine's temporary folder,
+// and whether it names a file right inside one.
+// The folder's path is read from its handle, in the file system's own case.
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+bool IsOwnDownloadFolder(const std::string& spelled) {
+    std::string path = Lower(spelled);
+    std::string root = Lower(fixture::ToUtf8(MachineTempDirectory())) + "\\";
+    std::string prefix = root + Lower(fixture::ToUtf8(kDownloadFolderPrefix)) + "-";
     return path.size() > prefix.size() && path.rfind(prefix, 0) == 0 &&
            path.find('\\', root.size()) == std::string::npos;
 }
@@ -148,6 +156,8 @@ struct ProgramStart {
     std::string parameters;  // the command line after the program's own name
     std::string workingDir;
     std::string descriptorBeside;
+    std::string temp;
+    std::string folderOpen;
 };
 
 std::vector<ProgramStart> ProgramStarts(const std::wstring& record) {
@@ -157,7 +167,7 @@ std::vector<ProgramStart> ProgramStarts(const std::wstring& record) {
         if (equals == std::string::npos) continue;
         std::string key = line.substr(0, equals);
         std::string value = line.substr(equals + 1);
-        if (key == "program") starts.push_back({value, "", "", ""});
+        if (key == "program") starts.push_back({value, "", "", "", "", ""});
         if (starts.empty()) continue;
         if (key == "command_line") {
             size_t end = value[0] == '"' ? value.find('"', 1) : value.find(' ');
@@ -167,6 +177,8 @@ std::vector<ProgramStart> ProgramStarts(const std::wstring& record) {
         }
         if (key == "working_dir") starts.back().workingDir = value;
         if (key == "descriptor_beside") starts.back().descriptorBeside = value;
+        if (key == "temp") starts.back().temp = value;
+        if (key == "folder_open") starts.back().folderOpen = value;
     }
     return starts;
 }
@@ -227,6 +239,7 @@ class RowRun {
 
         std::set<std::wstring> programFilesBefore = TreeBelow(ProgramFilesDir());
         std::set<std::wstring> tempBefore = NamesIn(testfiles::TempRoot());
+        std::set<std::wstring> machineTempBefore = NamesIn(MachineTempDirectory());
         std::set<std::wstring> windowsBefore = NamesIn(WindowsDir());
         long exitCode = -1;
         std::vector<std::string> lines;
@@ -250,7 +263,7 @@ class RowRun {
         CheckStallTimes(rawLines);
         CheckPrograms();
         CheckRegistry();
-        CheckFiles(programFilesBefore, tempBefore, windowsBefore);
+        CheckFiles(programFilesBefore, tempBefore, machineTempBefore, windowsBefore);
         if (m_row.verify) m_row.verify(m_run);
         ForgetEarlierRuns();
     }
@@ -557,10 +570,16 @@ class RowRun {
             if (start.program == "fake_installer") {
                 EXPECT_EQ(start.parameters, m_row.road == Road::Unattended ? "/verysilent" : "");
                 EXPECT_TRUE(IsOwnDownloadFolder(start.workingDir)) << start.workingDir;
+                // Its temporary folder is its own folder, never the user's.
+                EXPECT_EQ(start.temp, start.workingDir);
             } else {
                 EXPECT_EQ(start.parameters, "-ou");
                 EXPECT_EQ(start.workingDir, fixture::ToUtf8(SiteDir(m_row.site)));
                 EXPECT_EQ(start.descriptorBeside, "1");
+                if (!m_row.agentFolderOpen.empty()) {
+                    EXPECT_EQ(start.folderOpen, m_row.agentFolderOpen)
+                        << "whether others could reach the agent's folder while it ran";
+                }
             }
         }
     }
@@ -576,6 +595,7 @@ class RowRun {
     // Files only where the steps put them.
     void CheckFiles(const std::set<std::wstring>& programFilesBefore,
                     const std::set<std::wstring>& tempBefore,
+                    const std::set<std::wstring>& machineTempBefore,
                     const std::set<std::wstring>& windowsBefore) const {
         std::set<std::wstring> programFilesNew =
             Minus(TreeBelow(ProgramFilesDir()), programFilesBefore);
@@ -583,10 +603,15 @@ class RowRun {
             << "missing below Program Files";
         EXPECT_EQ(Minus(programFilesNew, m_row.programFilesNew), std::set<std::wstring>())
             << "stray below Program Files:" << Joined(programFilesNew);
-        // The setup's own download folders go away with everything in them on every road.
+        // The user's temporary folder gains nothing, and the setup's own download folders go away
+        // with everything in them on every road.
         std::set<std::wstring> tempNew = Minus(NamesIn(testfiles::TempRoot()), tempBefore);
         EXPECT_EQ(tempNew, std::set<std::wstring>())
             << "stray in the temporary folder:" << Joined(tempNew);
+        std::set<std::wstring> machineTempNew =
+            Minus(NamesIn(MachineTempDirectory()), machineTempBefore);
+        EXPECT_EQ(machineTempNew, std::set<std::wstring>())
+            << "stray in the machine's temporary folder:" << Joined(machineTempNew);
         // A site name that climbs out of the base folder never carries the descriptor there.
         EXPECT_EQ(Minus(NamesIn(WindowsDir()), windowsBefore), std::set<std::wstring>())
             << "new in the Windows folder";
@@ -633,7 +658,7 @@ std::vector<std::wstring> OwnDownloadFolders() {
     std::vector<std::wstring> folders;
     std::wstring prefix = std::wstring(kDownloadFolderPrefix) + L"-";
     std::error_code error;
-    std::filesystem::directory_iterator it(testfiles::TempRoot(), error);
+    std::filesystem::directory_iterator it(MachineTempDirectory(), error);
     for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
         if (it->path().filename().wstring().rfind(prefix, 0) == 0)
             folders.push_back(it->path().wstring());

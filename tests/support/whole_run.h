@@ -173,6 +173,9 @@ struct WholeRun {
     bool installerStarted = true;
     bool agentStarted = true;
     std::string site = "Sales";
+    // Whether others than administrators could reach the agent's folder while it ran, as the
+    // agent saw it ("1" or "0"); empty: not checked.
+    std::string agentFolderOpen;
     // New paths below Program Files; a failed download leaves nothing there, and the temporary
     // folder gains nothing on any road.
     std::set<std::wstring> programFilesNew;

@@ -14,6 +14,7 @@
 #include "install/https_download.h"
 #include "install/url_down_callback.h"
 #include "install/web_file_size.h"
+#include "sys/plain_file.h"
 #include "progress_recorder.h"
 #include "sys/scoped_handle.h"
 #include "tests/support/test_files.h"
@@ -114,6 +115,33 @@ TEST_P(DownloadServerTest, SizeOfAnErrorPageIsStillItsContentLength) {
 }
 
 // --- the direct download ---
+
+// Into a folder the caller holds: the file is created there through the folder's handle, over
+// whatever stood under its name, even when the folder's path has come to lead elsewhere.
+TEST_P(DownloadServerTest, DownloadIntoAHeldFolderWritesThroughItsHandle) {
+    std::wstring dir = m_folder.File(L"held");
+    std::wstring moved = m_folder.File(L"moved");
+    ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+    ASSERT_TRUE(WriteWholeFile(dir + L"\\into.exe", "stood there before"));
+    ScopedKernelHandle folder(HoldPlainDirectory(dir));
+    ASSERT_TRUE(folder.IsValid());
+    bool movedAway = MoveFileW(dir.c_str(), moved.c_str()) != FALSE;
+    if (movedAway) {
+        ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+    }
+
+    EXPECT_EQ(
+        URLDownloadToFileOnHttps(UrlOf(kPublishedPath).c_str(), folder.Get(), L"into.exe", nullptr),
+        S_OK);
+    std::wstring held = (movedAway ? moved : dir) + L"\\into.exe";
+    EXPECT_TRUE(ReadWholeFile(held) == m_body);
+    if (movedAway) {
+        EXPECT_FALSE(Exists(dir + L"\\into.exe")) << "written where the path leads now";
+    }
+    EXPECT_EQ(
+        URLDownloadToFileOnHttps(UrlOf(kPublishedPath).c_str(), folder.Get(), L"a\\b.exe", nullptr),
+        static_cast<HRESULT>(0x80000000u | ERROR_INVALID_NAME));
+}
 
 TEST_P(DownloadServerTest, DownloadWritesTheWholeBodyWithProgressPerBlock) {
     ProgressRecorder progress;

@@ -2,16 +2,28 @@
 // no DACL beyond the Unix mode bits, so the new list is checked where it is built, entry by entry,
 // and the writing only for its result.
 #include <cstring>
+#include <cwctype>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <sddl.h>
+
 #include "install/traced_file_access.h"
 #include "sys/file_access.h"
 #include "sys/file_access_test_hook.h"
+#include "sys/admin_only_security.h"
+#include "sys/file_in_folder.h"
+#include "sys/path_text.h"
 #include "sys/plain_file.h"
+#include "sys/private_folder.h"
+#include "sys/starting_user.h"
 #include "sys/starting_user_file.h"
+#include "sys/starting_user_test_hook.h"
+#include "tests/fixtures/fixture_record.h"
 #include "tests/support/test_files.h"
 #include "tests/support/trace_files.h"
 
@@ -334,6 +346,245 @@ TEST(PlainFileForWriting, OpensOnlyAPlainFile) {
     EXPECT_EQ(ReadWholeFile(existing), "earlier\n");
     EXPECT_EQ(ReadWholeFile(linkTarget), "target\n");
     EXPECT_FALSE(Exists(dir.File(L"host.exe")));
+}
+
+}  // namespace
+
+namespace {
+
+// A user who may add a file to a folder but not change the access list of what this process
+// creates there gets no file opened for a grant: a new file needs the same proof as an existing
+// one (a seam: under Wine the user may do everything).
+bool MayNotChangeAccessLists(HANDLE, DWORD access) { return (access & WRITE_DAC) == 0; }
+
+TEST(PlainFileForWriting, ANewFileOpensForAGrantOnlyOnProof) {
+    TempFolder dir(L"velmora_plain");
+    StartingUserAccessCall previous = ReplaceStartingUserAccessForTesting(MayNotChangeAccessLists);
+    ScopedKernelHandle granted(OpenPlainFileForWritingAsStartingUser(
+        dir.File(L"new.log"), READ_CONTROL | WRITE_DAC, true));
+    ScopedKernelHandle plain(OpenPlainFileForWritingAsStartingUser(dir.File(L"new.log"), 0, true));
+    ReplaceStartingUserAccessForTesting(previous);
+    EXPECT_FALSE(granted.IsValid());
+    EXPECT_TRUE(plain.IsValid());
+}
+
+// Device names in every spelling are refused as text, before anything is opened.
+TEST(PlainFilePath, RefusesDevicesInEverySpelling) {
+    const struct {
+        const wchar_t* path;
+        bool plain;
+    } cases[] = {
+        {L"C:\\logs\\trace.log", true},
+        {L"C:/logs/trace.log", true},
+        {L"\\\\server\\share\\trace.log", true},
+        {L"\\\\?\\UNC\\server\\share\\trace.log", true},
+        {L"//./pipe/x", false},
+        {L"\\/.\\pipe\\x", false},
+        {L"//./COM10", false},
+        {L"\\\\localhost\\pipe\\x", false},
+        {L"//127.0.0.1/PIPE/x", false},
+        {L"\\\\localhost\\pipe.\\x", false},
+        {L"\\\\server\\mailslot\\x", false},
+        {L"\\\\?\\UNC\\localhost\\pipe\\x", false},
+        {L"/?\?/C:/x", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsPlainFilePath(c.path), c.plain) << fixture::ToUtf8(c.path);
+}
+
+std::wstring Lowered(std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
+    return text;
+}
+
+// A folder of the setup's own: a random name in the parent, its path read from its handle, its
+// files made and held through that handle, and everything in it (folders too) gone with it.
+TEST(PrivateFolderTest, MakesAHeldFolderAndRemovesItWithEverythingInIt) {
+    TempFolder parent(L"velmora_private");
+    std::wstring path;
+    {
+        PrivateFolder folder;
+        ASSERT_TRUE(folder.Create(parent.Path(), L"Probe"));
+        path = folder.Path();
+        EXPECT_EQ(Lowered(DirOfPath(path)), Lowered(parent.Path()));
+        std::wstring name = NameOfPath(path);
+        ASSERT_EQ(name.size(), 6u + 32u) << fixture::ToUtf8(name);
+        EXPECT_EQ(name.substr(0, 6), L"Probe-");
+        EXPECT_EQ(name.find_first_not_of(L"0123456789abcdef", 6), std::wstring::npos);
+        PrivateFolder other;
+        ASSERT_TRUE(other.Create(parent.Path(), L"Probe"));
+        EXPECT_NE(other.Path(), path);
+        EXPECT_TRUE(folder.IsIntact());
+
+        ScopedKernelHandle file(
+            CreateFreshFileIn(folder.Handle(), L"a.txt", GENERIC_WRITE, 0, nullptr));
+        ASSERT_TRUE(file.IsValid());
+        file.Close();
+        EXPECT_TRUE(ScopedKernelHandle(HoldPlainFileIn(folder.Handle(), L"a.txt")).IsValid());
+        ScopedKernelHandle inner(CreateNewFolderIn(folder.Handle(), L"inner", kFolderHoldAccess,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr));
+        ASSERT_TRUE(inner.IsValid());
+        ScopedKernelHandle deep(
+            CreateNewFileIn(inner.Get(), L"deep.txt", GENERIC_WRITE, 0, nullptr));
+        ASSERT_TRUE(deep.IsValid());
+        deep.Close();
+        inner.Close();
+        EXPECT_TRUE(Exists(path + L"\\inner\\deep.txt"));
+    }
+    EXPECT_FALSE(Exists(path)) << "left behind";
+}
+
+// A link on the way (here: the parent moved away and another folder put in its place) changes
+// nothing: the folder is no longer intact, and what is made through its handle lands in it,
+// never where its path leads now.
+TEST(PrivateFolderTest, WorksThroughItsHandleWhateverItsPathLeadsTo) {
+    TempFolder parent(L"velmora_private");
+    std::wstring moved = parent.Path() + L"_moved";
+    PrivateFolder folder;
+    ASSERT_TRUE(folder.Create(parent.Path(), L"Probe"));
+    std::wstring path = folder.Path();
+    std::wstring name = NameOfPath(path);
+    if (!MoveFileW(parent.Path().c_str(), moved.c_str())) GTEST_SKIP() << "the parent is held";
+    ASSERT_TRUE(CreateDirectoryW(parent.Path().c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+    EXPECT_FALSE(folder.IsIntact());
+    ScopedKernelHandle late(
+        CreateFreshFileIn(folder.Handle(), L"late.txt", GENERIC_WRITE, 0, nullptr));
+    EXPECT_TRUE(late.IsValid());
+    late.Close();
+    EXPECT_FALSE(Exists(path + L"\\late.txt"));
+    EXPECT_TRUE(Exists(moved + L"\\" + name + L"\\late.txt"));
+    // Put back, so that the folder can go (Wine lists a moved folder by its old path).
+    ASSERT_TRUE(RemoveDirectoryW(path.c_str()));
+    ASSERT_TRUE(RemoveDirectoryW(parent.Path().c_str()));
+    ASSERT_TRUE(MoveFileW(moved.c_str(), parent.Path().c_str()));
+}
+
+// The opens of the file-security building blocks on real files of the prefix.
+TEST(FileInFolder, OpensOnlyWhatItIsAskedFor) {
+    TempFolder dir(L"velmora_blocks");
+    const std::wstring plain = dir.File(L"plain.txt");
+    const std::wstring target = dir.File(L"target.txt");
+    const std::wstring linked = dir.File(L"linked.txt");
+    ASSERT_TRUE(WriteWholeFile(plain, "plain\n"));
+    ASSERT_TRUE(WriteWholeFile(target, "target\n"));
+    ASSERT_TRUE(CreateHardLinkW(linked.c_str(), target.c_str(), nullptr));
+
+    EXPECT_TRUE(ScopedKernelHandle(HoldPlainFile(plain)).IsValid());
+    EXPECT_FALSE(ScopedKernelHandle(HoldPlainFile(linked)).IsValid()) << "a second hard link";
+    EXPECT_FALSE(ScopedKernelHandle(HoldPlainFile(dir.Path())).IsValid()) << "a folder";
+    EXPECT_FALSE(ScopedKernelHandle(HoldPlainDirectory(plain)).IsValid()) << "a file";
+    ScopedKernelHandle folder(HoldPlainDirectory(dir.Path()));
+    ASSERT_TRUE(folder.IsValid());
+    EXPECT_TRUE(PathLeadsTo(dir.Path(), folder.Get()));
+    EXPECT_FALSE(PathLeadsTo(plain, folder.Get()));
+    EXPECT_FALSE(PathLeadsTo(dir.File(L"missing"), folder.Get()));
+
+    ScopedKernelHandle made(OpenOrCreateFolderIn(folder.Get(), L"sub", kFolderHoldAccess,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE));
+    ASSERT_TRUE(made.IsValid());
+    EXPECT_TRUE(PathLeadsTo(dir.File(L"sub"), made.Get()));
+    ScopedKernelHandle again(OpenOrCreateFolderIn(folder.Get(), L"sub", kFolderHoldAccess,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE));
+    EXPECT_TRUE(again.IsValid() && PathLeadsTo(dir.File(L"sub"), again.Get()));
+    for (const wchar_t* name : {L"a\\b", L"..", L"x:y", L""})
+        EXPECT_FALSE(ScopedKernelHandle(OpenOrCreateFolderIn(folder.Get(), name, kFolderHoldAccess,
+                                                             FILE_SHARE_READ))
+                         .IsValid())
+            << fixture::ToUtf8(name);
+
+    // Made anew over a second name of another file: the other file keeps its content.
+    ScopedKernelHandle fresh(
+        CreateFreshFileIn(folder.Get(), L"linked.txt", GENERIC_WRITE, 0, nullptr));
+    ASSERT_TRUE(fresh.IsValid());
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(fresh.Get(), "new\n", 4, &written, nullptr));
+    fresh.Close();
+    EXPECT_EQ(ReadWholeFile(linked), "new\n");
+    EXPECT_EQ(ReadWholeFile(target), "target\n");
+
+    EXPECT_TRUE(RemoveFileIn(folder.Get(), L"plain.txt"));
+    EXPECT_FALSE(Exists(plain));
+    EXPECT_TRUE(RemoveFileIn(folder.Get(), L"plain.txt")) << "nothing to remove is no failure";
+}
+
+std::vector<BYTE> SidOf(WELL_KNOWN_SID_TYPE type) {
+    std::vector<BYTE> sid(SECURITY_MAX_SID_SIZE);
+    DWORD size = SECURITY_MAX_SID_SIZE;
+    if (!CreateWellKnownSid(type, nullptr, sid.data(), &size)) sid.clear();
+    return sid;
+}
+
+// Owned by Administrators, whoever creates with it; admin-only: Administrators and SYSTEM in
+// full, the owner's implicit rights cut to READ_CONTROL, nothing from the parent.
+TEST(AdminOnlySecurityTest, IsOwnedByAdministratorsAndOpenToThemAlone) {
+    for (auto access :
+         {AdminOnlySecurity::Access::AdminOnly, AdminOnlySecurity::Access::Inherited}) {
+        bool adminOnly = access == AdminOnlySecurity::Access::AdminOnly;
+        SCOPED_TRACE(adminOnly ? "admin only" : "inherited");
+        AdminOnlySecurity security(access);
+        ASSERT_NE(security.Attributes(), nullptr);
+        PSECURITY_DESCRIPTOR descriptor = security.Attributes()->lpSecurityDescriptor;
+        PSID owner = nullptr;
+        BOOL defaulted = TRUE;
+        ASSERT_TRUE(GetSecurityDescriptorOwner(descriptor, &owner, &defaulted));
+        ASSERT_NE(owner, nullptr);
+        EXPECT_TRUE(EqualSid(owner, SidOf(WinBuiltinAdministratorsSid).data()));
+        EXPECT_FALSE(defaulted);
+        BOOL present = FALSE;
+        PACL dacl = nullptr;
+        ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+        EXPECT_EQ(present != FALSE, adminOnly);
+        if (!adminOnly) continue;
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+        EXPECT_TRUE(control & SE_DACL_PROTECTED);
+        const struct {
+            WELL_KNOWN_SID_TYPE who;
+            DWORD mask;
+        } entries[] = {{WinBuiltinAdministratorsSid, FILE_ALL_ACCESS},
+                       {WinLocalSystemSid, FILE_ALL_ACCESS},
+                       {WinCreatorOwnerRightsSid, READ_CONTROL}};
+        ASSERT_EQ(SizeOf(dacl).AceCount, 3u);
+        for (DWORD i = 0; i < 3; ++i) {
+            ACE_HEADER* header = AceAt(dacl, i);
+            ASSERT_EQ(header->AceType, ACCESS_ALLOWED_ACE_TYPE);
+            EXPECT_EQ(header->AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+            auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+            EXPECT_EQ(allowed->Mask, entries[i].mask) << i;
+            EXPECT_TRUE(EqualSid(&allowed->SidStart, SidOf(entries[i].who).data())) << i;
+        }
+    }
+}
+
+// Kernel objects keep their access lists under Wine, as files do not: an event stands in for
+// a file. Without a linked token, the starting user's rights are those of a restricted copy of
+// the process's own token: what only administrators may open, the check refuses.
+TEST(StartingUserAccess, FailsClosedWithoutALinkedToken) {
+    const struct {
+        const char* label;
+        const wchar_t* sddl;
+        bool allowed;
+    } objects[] = {{"admin only", L"D:P(A;;GA;;;BA)(A;;GA;;;SY)", false},
+                   {"everyone", L"D:P(A;;GA;;;WD)", true}};
+    // Wine's linked token keeps the Administrators group: only the road without a link can
+    // be shown here.
+    IgnoreLinkedTokenForTesting(true);
+    {
+        for (const auto& object : objects) {
+            SCOPED_TRACE(object.label);
+            PSECURITY_DESCRIPTOR descriptor = nullptr;
+            ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                object.sddl, SDDL_REVISION_1, &descriptor, nullptr));
+            SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+            ScopedKernelHandle event(CreateEventW(&attributes, TRUE, FALSE, nullptr));
+            LocalFree(descriptor);
+            ASSERT_TRUE(event.IsValid());
+            EXPECT_EQ(StartingUserMayAccess(event.Get(), GENERIC_READ), object.allowed);
+        }
+    }
+    IgnoreLinkedTokenForTesting(false);
 }
 
 }  // namespace

@@ -17,6 +17,8 @@ TEST(InstallPaths, TrimTrailingBackslashesRemovesEveryOne) {
         {L"C:\\Temp\\\\\\", L"C:\\Temp"},
         {L"C:\\Temp", L"C:\\Temp"},
         {L"C:\\Users\\me\\AppData\\Local\\Temp\\", L"C:\\Users\\me\\AppData\\Local\\Temp"},
+        {L"C:\\", L"C:\\"},
+        {L"C:\\\\", L"C:\\"},
         {L"\\\\", L""},
         {L"", L""},
     };
@@ -24,10 +26,20 @@ TEST(InstallPaths, TrimTrailingBackslashesRemovesEveryOne) {
         EXPECT_EQ(TrimTrailingBackslashes(c.path), c.trimmed) << c.path.size();
 }
 
-TEST(InstallPaths, TempDirectoryHasNoSeparatorAtItsEnd) {
-    std::wstring dir = GetTempDirectory();
-    ASSERT_FALSE(dir.empty());
-    EXPECT_NE(dir.back(), L'\\');
+// Found through the Windows directory, whatever the user's environment says.
+TEST(InstallPaths, MachineTempDirectoryLiesInTheWindowsDirectory) {
+    wchar_t windows[MAX_PATH] = {};
+    ASSERT_GT(GetSystemWindowsDirectoryW(windows, MAX_PATH), 0u);
+    wchar_t savedTemp[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"TEMP", savedTemp, MAX_PATH);
+    SetEnvironmentVariableW(L"TEMP", L"C:\\users");
+    std::wstring dir = MachineTempDirectory();
+    SetEnvironmentVariableW(L"TEMP", savedTemp);
+    std::wstring systemTemp = std::wstring(windows) + L"\\SystemTemp";
+    DWORD systemTempAttributes = GetFileAttributesW(systemTemp.c_str());
+    bool hasSystemTemp = systemTempAttributes != INVALID_FILE_ATTRIBUTES &&
+                         (systemTempAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(dir, std::wstring(windows) + (hasSystemTemp ? L"\\SystemTemp" : L"\\Temp"));
     DWORD attributes = GetFileAttributesW(dir.c_str());
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);

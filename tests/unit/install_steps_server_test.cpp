@@ -12,10 +12,13 @@
 
 #include "install/install_display.h"
 #include "install/install_steps.h"
+#include "install/program_launch.h"
 #include "install/server_urls.h"
 #include "install/url_down_callback.h"
 #include "log/func_trace.h"
 #include "res/resource.h"
+#include "sys/plain_file.h"
+#include "tests/support/trace_capture.h"
 
 namespace {
 
@@ -138,6 +141,26 @@ TEST(SwappedProgram, AnotherProcessCannotReplaceTheInstallerBeforeItRuns) {
     EXPECT_FALSE(display.m_swapped);
     EXPECT_EQ(TimesStarted(record, "fake_installer"), 1);
     EXPECT_EQ(TimesStarted(record, "fake_agent"), 0) << "the replacement ran";
+}
+
+// A held file that is no program cannot be started: one line in the step's scope says why, with
+// the system's error, and the hold is let go.
+TEST(RunAndWait, AProgramThatCannotBeStartedSaysWhy) {
+    TempFolder folder(L"velmora_launch");
+    std::wstring path = folder.File(L"not a program.exe");
+    ASSERT_TRUE(WriteWholeFile(path, "text, no program"));
+    ScopedKernelHandle held(HoldPlainFile(path));
+    ASSERT_TRUE(held.IsValid());
+    TraceCapture trace;
+    {
+        FuncTrace scope("LaunchTest");
+        EXPECT_FALSE(RunAndWait(scope, "not a program.exe", nullptr, held, LaunchSetting()));
+    }
+    EXPECT_FALSE(held.IsValid());
+    std::vector<std::string> lines = trace.Lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1].rfind("CreateProcess fail___(lastErr: ", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[1].find("lastErr: 0)"), std::string::npos) << lines[1];
 }
 
 }  // namespace

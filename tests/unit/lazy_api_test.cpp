@@ -143,9 +143,10 @@ BOOL CALLBACK FindDialogOfThread(HWND window, LPARAM found) {
     return FALSE;
 }
 
-// On a Windows 7 without KB2533623 the DLL search cannot be restricted: before any window of
-// its own the program says so in its language, traces it and ends with 1603. Every system Wine
-// emulates has the call, so the lookup that finds it stands in for such a system.
+// On a Windows 7 without KB2533623 the DLL search cannot be restricted: the program ends with
+// 1603 before any call that could load a DLL, so it neither traces (an account lookup and a file
+// open) nor shows a message box. Every system Wine emulates has the call, so the lookup that
+// finds it stands in for such a system.
 TEST(LazyApi, WithoutTheDllSearchRestrictionTheProgramRefusesToStart) {
     TempFolder folder(L"velmora_unrestricted");
     wchar_t program[MAX_PATH] = {};
@@ -153,42 +154,30 @@ TEST(LazyApi, WithoutTheDllSearchRestrictionTheProgramRefusesToStart) {
     trace_test::TraceSettings settings(NameOfPath(program));
     settings.SetMode(TraceFile);
     settings.SetText(L".log.path", folder.File(L"trace.log"));
-    int savedStdout = _dup(_fileno(stdout));
     auto previous = ReplaceSetDefaultDllDirectoriesLookupForTesting(
         []() -> SetDefaultDllDirectoriesCall { return nullptr; });
 
     DWORD setupThread = GetCurrentThreadId();
-    std::wstring shown;
+    bool windowShown = false;
     std::thread user([&] {
         HWND dialog = nullptr;
-        WaitFor([&] {
-            EnumThreadWindows(setupThread, FindDialogOfThread, reinterpret_cast<LPARAM>(&dialog));
-            return dialog != nullptr;
-        });
-        shown = TextOf(GetDlgItem(dialog, 0xFFFF));
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-        // Anything but the message box (the wizard of a program that went on) is ended.
-        if (!WaitFor([&] { return !IsWindow(dialog); }, 3000))
-            PostThreadMessageW(setupThread, WM_QUIT, 0, 0);
+        windowShown = WaitFor(
+            [&] {
+                EnumThreadWindows(setupThread, FindDialogOfThread,
+                                  reinterpret_cast<LPARAM>(&dialog));
+                return dialog != nullptr;
+            },
+            3000);
+        // Anything shown (a message box, the wizard of a program that went on) is ended.
+        if (windowShown) PostThreadMessageW(setupThread, WM_QUIT, 0, 0);
     });
     int exitCode = RunSetupProgram();
     user.join();
     ReplaceSetDefaultDllDirectoriesLookupForTesting(previous);
-    ReplaceTraceSinkForTesting(TraceSinkSettings{});
-    fflush(stdout);
-    _dup2(savedStdout, _fileno(stdout));
-    _close(savedStdout);
 
     EXPECT_EQ(exitCode, 1603);
-    EXPECT_EQ(shown,
-              L"このWindowsには更新プログラム KB2533623 が入っていないため、安全に設置できません。"
-              L"KB2533623 をインストールしてから、もう一度実行してください。");
-    std::vector<std::string> rests = trace_test::ReadLogRests(folder.File(L"trace.log"));
-    std::vector<std::string> expected = {
-        trace_test::EntryText("CVelmora_SetupApp::InitInstance"),
-        trace_test::MessageText("SetDefaultDllDirectories fail___(KB2533623 missing)"),
-        trace_test::ExitText("CVelmora_SetupApp::InitInstance")};
-    EXPECT_EQ(rests, expected);
+    EXPECT_FALSE(windowShown);
+    EXPECT_FALSE(Exists(folder.File(L"trace.log")));
 }
 
 TEST(LazyApi, ShellFolderMatchesTheDirectCall) {

@@ -168,8 +168,8 @@ TEST(MessageText, DoesNotFollowTheThreadLanguage) {
 // carries it.
 TEST(MessageText, ProgramFileCarriesTheWholeScriptTable) {
     std::map<UINT16, std::wstring> table = resource_script::StringTable();
-    // The six-column messages, Ostrel's Korean ones, the About entry and the start refusal.
-    ASSERT_EQ(table.size(), 156u);
+    // The six-column messages, Ostrel's Korean ones and the About entry.
+    ASSERT_EQ(table.size(), 155u);
     ScopedLibrary exe(LoadLibraryExW(VELMORA_DIST_DIR_W L"\\Velmora_Setup.exe", nullptr,
                                      LOAD_LIBRARY_AS_DATAFILE));
     ASSERT_TRUE(exe.IsValid());

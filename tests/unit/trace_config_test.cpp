@@ -251,6 +251,19 @@ TEST(InitTraceLog, StartThroughTheShortNameUsesTheLongName) {
     EXPECT_EQ(read.logPath, program + L".log");
 }
 
+// A program path of 260 characters or more is taken whole: cut, it would name another file's
+// settings and log.
+TEST(InitTraceLog, AProgramPathPastMaxPathIsNeverCut) {
+    std::wstring program = L"C:\\" + std::wstring(300, L'd') + L"\\Velmora_Setup.exe";
+    const wchar_t* previous = ReplaceTraceModulePathForTesting(program.c_str());
+    std::wstring programPath = GetTraceProgramPath();
+    TraceSinkSettings read = ReadTraceSettings();
+    ReplaceTraceModulePathForTesting(previous);
+    EXPECT_EQ(programPath, program);
+    EXPECT_EQ(read.moduleName, L"Velmora_Setup.exe");
+    EXPECT_EQ(read.logPath, program + L".log");
+}
+
 TEST(InitTraceLog, ModeZeroWritesNothingAndKeepsTheLocale) {
     TempFolder dir(L"velmora_trace");
     std::wstring program = CopyProbe(dir, L"Quiet.exe");

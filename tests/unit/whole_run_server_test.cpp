@@ -11,10 +11,12 @@
 #include "tests/support/whole_run.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "install/site_folder_test_hook.h"
+#include "sys/trusted_owner_test_hook.h"
 #include "log/trace_sink.h"
 #include "tests/unit/update_server_env.h"
 
@@ -644,6 +646,98 @@ WholeRun SiteFolderTurnedIntoLink() {
     return row;
 }
 
+// Wine makes the Unix user the owner of every file: the check of an entry's owner is stood in
+// for (a seam; the worker runs in this process), an entry being the user's when its name says so.
+OwnerCheckCall g_realOwnerCheck = nullptr;
+const wchar_t* const kUsersEntries[] = {L"\\planted.dll", L"\\written.txt"};
+
+bool OwnedByAdministratorsUnlessTheUsers(HANDLE entry) {
+    wchar_t path[MAX_PATH] = {};
+    DWORD length = GetFinalPathNameByHandleW(entry, path, MAX_PATH, FILE_NAME_NORMALIZED);
+    std::wstring name(path, length < MAX_PATH ? length : 0);
+    for (const wchar_t* users : kUsersEntries) {
+        size_t size = wcslen(users);
+        if (name.size() >= size && _wcsicmp(name.c_str() + name.size() - size, users) == 0)
+            return false;
+    }
+    return true;
+}
+
+void OwnersAsTheNamesSay() {
+    g_realOwnerCheck = ReplaceOwnerCheckForTesting(OwnedByAdministratorsUnlessTheUsers);
+}
+void RealOwners() { ReplaceOwnerCheckForTesting(g_realOwnerCheck); }
+
+// Everything in the site folder is the administrators': the agent runs elevated, and while it
+// runs its folder is open to administrators alone; the Users grants follow its run.
+WholeRun AgentRunsInAnAdminOnlyFolder() {
+    WholeRun row = Succeeding("AgentRunsInAnAdminOnlyFolderByHandhttp", Endpoint::Http);
+    row.road = Road::ByHand;
+    row.agentFolderOpen = "0";
+    row.lines = {Line("SiteName: Sales"), Line(kAgentRun),
+                 Line(trace_test::EntryText("AddFileAccessAllowedRights")),
+                 Line(trace_test::EntryText("AddFileAccessAllowedRights"))};
+    row.arrange = [](Run&) { OwnersAsTheNamesSay(); };
+    row.verify = [](Run&) {
+        RealOwners();
+        // Opened to Users in the end, as the base folder, which was never locked: the lock
+        // leaves nothing behind.
+        EXPECT_EQ(ModeBits(SiteDir()), ModeBits(ProgramFilesDir() + L"\\Velmora"));
+    };
+    return row;
+}
+
+std::wstring SiteEntry(const wchar_t* name) { return SiteDir() + L"\\" + name; }
+
+std::string RunsAsTheUser(const wchar_t* name) {
+    return "Not owned by administrators: " + fixture::ToUtf8(SiteEntry(name)) +
+           ", QLUpdate.exe runs as the user";
+}
+
+// A site folder that already holds an entry of the user's (a DLL planted there): the agent is
+// started with the user's own rights, in a folder open to Users as it always was, and nothing of
+// the user's is removed.
+WholeRun ForeignEntryInTheSiteFolder() {
+    WholeRun row = Succeeding("ForeignEntryInTheSiteFolderByHandhttp", Endpoint::Http);
+    row.road = Road::ByHand;
+    row.agentFolderOpen = "1";
+    row.programFilesNew = {L"Velmora\\Sales\\velmora_server.exe", L"Velmora\\Sales\\QLUpdate.exe"};
+    row.lines = {Line("SiteName: Sales"), Line(RunsAsTheUser(L"planted.dll")),
+                 Line(trace_test::EntryText("AddFileAccessAllowedRights")), Line(kAgentRun)};
+    row.arrange = [](Run&) {
+        OwnersAsTheNamesSay();
+        ASSERT_TRUE(std::filesystem::create_directories(SiteDir()));
+        ASSERT_TRUE(WriteWholeFile(SiteEntry(L"planted.dll"), "the user's"));
+    };
+    row.verify = [](Run&) {
+        RealOwners();
+        EXPECT_EQ(ReadWholeFile(SiteEntry(L"planted.dll")), "the user's");
+    };
+    return row;
+}
+
+// A second run after the agent, started as the user, wrote a file of its own in its folder:
+// the run completes, again with the user's rights for the agent, and the file stays.
+WholeRun RerunAfterTheAgentWroteAsTheUser() {
+    WholeRun row = Succeeding("RerunAfterTheAgentWroteAsTheUserByHandhttp", Endpoint::Http);
+    row.road = Road::ByHand;
+    row.agentFolderOpen = "1";
+    row.programFilesNew = {};
+    row.lines = {Line("SiteName: Sales"), Line(RunsAsTheUser(L"written.txt")), Line(kAgentRun)};
+    row.arrange = [](Run&) {
+        OwnersAsTheNamesSay();
+        ASSERT_TRUE(std::filesystem::create_directories(SiteDir()));
+        ASSERT_TRUE(WriteWholeFile(SiteEntry(L"velmora_server.exe"), kGoodDescriptor));
+        ASSERT_TRUE(CopyProgram(FixturePath(L"fake_agent.exe"), SiteEntry(L"QLUpdate.exe")));
+        ASSERT_TRUE(WriteWholeFile(SiteEntry(L"written.txt"), "the agent's, as the user"));
+    };
+    row.verify = [](Run&) {
+        RealOwners();
+        EXPECT_EQ(ReadWholeFile(SiteEntry(L"written.txt")), "the agent's, as the user");
+    };
+    return row;
+}
+
 std::vector<WholeRun> UnprivilegedRows() {
     return {PlantedDlls(),
             LogFolder("LogFolderOff", TraceOff),
@@ -655,7 +749,10 @@ std::vector<WholeRun> UnprivilegedRows() {
             LogFile("LogFileFile", TraceFile),
             LogFile("LogFileAppend", TraceFileAppend),
             SiteFolderLink(),
-            SiteFolderTurnedIntoLink()};
+            SiteFolderTurnedIntoLink(),
+            AgentRunsInAnAdminOnlyFolder(),
+            ForeignEntryInTheSiteFolder(),
+            RerunAfterTheAgentWroteAsTheUser()};
 }
 
 // The user ends the wizard by closing it before any installation step ran: on the address
