@@ -276,7 +276,8 @@ StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins
     if (hr >= 0) downloaded.Reset(HoldPlainFileIn(downloads.Handle(), kAgentFile));
     ScopedKernelHandle agentHeld;
     if (downloaded && IsWholeWindowsProgram(downloaded.Get()) &&
-        IsFromPinnedPublisher(scope, downloaded.Get(), agentDownload, "QLUpdate.exe", pins))
+        IsFromPinnedPublisher(scope, downloaded.Get(), downloads.File(kAgentFile), "QLUpdate.exe",
+                              pins))
         agentHeld.Reset(PlaceAgent(siteHeld.Get(), downloaded.Get()));
     if (!agentHeld) {
         TraceMsg(scope, "%S Download fail___", PublishedFileURL(service, kUpdateAgentPath).c_str());
