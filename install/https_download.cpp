@@ -7,7 +7,7 @@
 
 #include "install/http_headers.h"
 #include "install/internet_session.h"
-#include "install/quiet_period.h"
+#include "install/progress_scale.h"
 #include "install/url_down_callback.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
@@ -17,7 +17,7 @@
 
 namespace {
 
-// One block for the whole transfer, one read and one write per block.
+// One buffer for the whole transfer; each read takes what has arrived, up to its size.
 constexpr DWORD kTransferBlock = 65535;
 constexpr DWORD kFirstFailedStatus = 400;
 
@@ -62,15 +62,29 @@ HANDLE CreateLocalFile(const wchar_t* localPath) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Copies the response body into the file block by block; total counts the bytes written.
+// How much the next read takes: what has arrived, once something has. A synchronous read
+// returns only when its buffer is full or the body has ended, so a read of the whole buffer
+// would hold a slow body's progress back for a buffer's worth of arrivals, and could outlast
+// the receive time-out though the body keeps coming. The wait for the first arrival is a
+// receive bounded by the quiet period; nothing announced means the end, which the read of the
+// whole buffer then confirms at once.
+bool WaitForArrival(HINTERNET request, DWORD& toRead) {
+    DWORD available = 0;
+    if (!LazyApi::InternetQueryDataAvailable(request, &available, 0, 0)) return false;
+    toRead = available == 0 || available > kTransferBlock ? kTransferBlock : available;
+    return true;
+}
+
+// Copies the response body into the file as it arrives; total counts the bytes written.
 HRESULT CopyBody(FuncTrace& scope, HINTERNET request, HANDLE file, URLDownCallBack* callback,
-                 unsigned long long& total) {
+                 unsigned long long announced, unsigned long long& total) {
     std::vector<char> block(kTransferBlock, 0);
     for (;;) {
+        DWORD toRead = 0;
         DWORD read = 0;
-        QuietClock clock;
-        if (!LazyApi::InternetReadFile(request, block.data(), kTransferBlock, &read)) {
-            HRESULT failure = TraceInternetFailure(scope, clock, GetLastError());
+        if (!WaitForArrival(request, toRead) ||
+            !LazyApi::InternetReadFile(request, block.data(), toRead, &read)) {
+            HRESULT failure = TraceInternetFailure(scope, GetLastError());
             // A stalled download leaves nothing behind.
             if (failure == kDownloadTimedOut) DeleteWhenClosed(file);
             return failure;
@@ -80,7 +94,7 @@ HRESULT CopyBody(FuncTrace& scope, HINTERNET request, HANDLE file, URLDownCallBa
         if (!WriteFile(file, block.data(), read, &written, nullptr) || written != read)
             return TraceFailure(scope, "localFile.Write fail___(lastErr: %d)", GetLastError());
         total += read;
-        ReportProgress(callback, static_cast<ULONG>(total), 0, BINDSTATUS_DOWNLOADINGDATA);
+        ReportProgress(callback, BarPosition(total, announced), 0, BINDSTATUS_DOWNLOADINGDATA);
     }
 }
 
@@ -109,7 +123,8 @@ HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
     TraceMsg(scope, "Local file open success.");
 
     unsigned long long total = 0;
-    HRESULT result = CopyBody(scope, request, file.Get(), callback, total);
+    HRESULT result =
+        CopyBody(scope, request, file.Get(), callback, hasLength ? announced : 0, total);
     if (FAILED(result)) return result;
     // A write the system could only fail once the file is closed (a full network share, a
     // quota) shows in the close; no sync of the whole file is needed for that.
@@ -121,6 +136,7 @@ HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
         TraceMsg(scope, "Download incomplete___(%I64u of %I64u)", total, announced);
         return kDownloadIncomplete;
     }
-    ReportProgress(callback, 0, static_cast<ULONG>(total), BINDSTATUS_ENDDOWNLOADDATA);
+    ReportProgress(callback, 0, BarPosition(total, hasLength ? announced : 0),
+                   BINDSTATUS_ENDDOWNLOADDATA);
     return S_OK;
 }

@@ -27,9 +27,8 @@ StepOutcome InstallActiveX(const ServiceAddress& service, bool automatic, Instal
 StepOutcome RunQLUpdate(const ServiceAddress& service, InstallDisplay& display);
 
 // Sizes the progress bar from the size query, drops the cached copy and downloads the file
-// published at path with the engine of the scheme (the direct download over https, the
-// platform's moniker download otherwise). A body short of the length its own answer announced
-// is a failed download, traced through the step's scope.
+// published at path with the direct download, over either scheme. A body short of the length
+// its own answer announced is a failed download, traced in the download's own scope.
 HRESULT FetchPublishedFile(FuncTrace& scope, const ServiceAddress& service,
                            const std::wstring& path, const std::wstring& localPath,
                            URLDownCallBack* callback, InstallDisplay& display);
