@@ -62,28 +62,13 @@ HANDLE CreateLocalFile(const wchar_t* localPath) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// How much the next read takes: what has arrived, once something has. A synchronous read
-// returns only when its buffer is full or the body has ended, so a read of the whole buffer
-// would hold a slow body's progress back for a buffer's worth of arrivals, and could outlast
-// the receive time-out though the body keeps coming. The wait for the first arrival is a
-// receive bounded by the quiet period; nothing announced means the end, which the read of the
-// whole buffer then confirms at once.
-bool WaitForArrival(HINTERNET request, DWORD& toRead) {
-    DWORD available = 0;
-    if (!LazyApi::InternetQueryDataAvailable(request, &available, 0, 0)) return false;
-    toRead = available == 0 || available > kTransferBlock ? kTransferBlock : available;
-    return true;
-}
-
 // Copies the response body into the file as it arrives; total counts the bytes written.
 HRESULT CopyBody(FuncTrace& scope, HINTERNET request, HANDLE file, URLDownCallBack* callback,
                  unsigned long long announced, unsigned long long& total) {
     std::vector<char> block(kTransferBlock, 0);
     for (;;) {
-        DWORD toRead = 0;
         DWORD read = 0;
-        if (!WaitForArrival(request, toRead) ||
-            !LazyApi::InternetReadFile(request, block.data(), toRead, &read)) {
+        if (!ReadArrival(request, block.data(), kTransferBlock, read)) {
             HRESULT failure = TraceInternetFailure(scope, GetLastError());
             // A stalled download leaves nothing behind.
             if (failure == kDownloadTimedOut) DeleteWhenClosed(file);

@@ -44,7 +44,10 @@ bool CrackHttpUrl(const wchar_t* url, HttpUrlParts& parts) {
     return true;
 }
 
-std::atomic<SetOptionFunction> g_setOption{&LazyApi::InternetSetOptionW};
+const WaitingCalls kPlatformCalls = {&LazyApi::InternetSetOptionW, &LazyApi::HttpSendRequestW,
+                                     &LazyApi::InternetQueryDataAvailable,
+                                     &LazyApi::InternetReadFile};
+std::atomic<const WaitingCalls*> g_calls{&kPlatformCalls};
 
 // Every type, as the platform's own URL open asks for.
 const wchar_t* kAcceptTypes[] = {L"*/*", nullptr};
@@ -57,7 +60,7 @@ void BoundWaits(FuncTrace& scope, HINTERNET request) {
     DWORD periodMs = QuietPeriodMs();
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                          INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        if (g_setOption.load()(request, option, &periodMs, sizeof(periodMs))) continue;
+        if (g_calls.load()->setOption(request, option, &periodMs, sizeof(periodMs))) continue;
         TraceMsg(scope, "SetOption fail___(option: %u, lastErr: %d)", static_cast<unsigned>(option),
                  static_cast<int>(GetLastError()));
     }
@@ -82,7 +85,7 @@ bool SendGetRequest(FuncTrace& scope, HINTERNET session, const wchar_t* url, DWO
                                                  kAcceptTypes, flags, kInternetContext));
     if (!sent.request) return false;
     BoundWaits(scope, sent.request.Get());
-    return LazyApi::HttpSendRequestW(sent.request.Get(), nullptr, 0, nullptr, 0) != FALSE;
+    return g_calls.load()->sendRequest(sent.request.Get(), nullptr, 0, nullptr, 0) != FALSE;
 }
 
 }  // namespace
@@ -105,8 +108,25 @@ HRESULT SendTracedGetRequest(FuncTrace& scope, const wchar_t* url, DWORD openFla
     return S_OK;
 }
 
-SetOptionFunction ReplaceSetOptionForTesting(SetOptionFunction setOption) {
-    return g_setOption.exchange(setOption != nullptr ? setOption : &LazyApi::InternetSetOptionW);
+// A synchronous read returns only when its buffer is full or the body has ended, so a read of
+// the whole buffer would hold a slow body's progress back for a buffer's worth of arrivals, and
+// could outlast the receive time-out though the body keeps coming. The wait for the next
+// arrival is one receive, bounded by the time-out; then the read takes what has arrived. When
+// nothing more is to come the availability is 0, and a read of the whole buffer confirms the
+// end at once.
+bool ReadArrival(HINTERNET request, void* buffer, DWORD size, DWORD& read) {
+    const WaitingCalls* calls = g_calls.load();
+    DWORD available = 0;
+    read = 0;
+    if (!calls->queryDataAvailable(request, &available, 0, 0)) return false;
+    DWORD toRead = available == 0 || available > size ? size : available;
+    return calls->readFile(request, buffer, toRead, &read) != FALSE;
+}
+
+const WaitingCalls& PlatformWaitingCalls() { return kPlatformCalls; }
+
+const WaitingCalls* ReplaceWaitingCallsForTesting(const WaitingCalls* calls) {
+    return g_calls.exchange(calls != nullptr ? calls : &kPlatformCalls);
 }
 
 HRESULT TraceInternetFailure(FuncTrace& scope, DWORD error) {

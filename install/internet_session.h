@@ -52,6 +52,11 @@ struct HttpGetRequest {
 HRESULT SendTracedGetRequest(FuncTrace& scope, const wchar_t* url, DWORD openFlags,
                              HttpGetRequest& sent);
 
+// Reads what has arrived of the body of request into buffer, at most size bytes, waiting for
+// the next arrival if nothing has (a receive bounded by the request's time-out); read is 0 once
+// the body has ended. False with the platform's last error when the wait or the read failed.
+bool ReadArrival(HINTERNET request, void* buffer, DWORD size, DWORD& read);
+
 // A request or read that failed with the platform's error, traced as "Exception: %d". The
 // platform's time-out, and only that, is a stall: traced as such first and answered with
 // kDownloadTimedOut; every other error keeps its own code.

@@ -17,6 +17,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:?usage: with-proxy.sh BUILD_DIR PROGRAM [ARGS...]}" && pwd)
 shift
 source "$here/wine-env.sh"
+# Wine takes the platform's proxy bypass list from no_proxy when it is set, which wine-env.sh
+# does for the local servers; here the user's own settings are to decide.
+unset no_proxy NO_PROXY
 
 mkdir -p "$build/proxy"
 work=$(mktemp -d "$build/proxy/run.XXXXXX")

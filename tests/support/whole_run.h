@@ -171,6 +171,9 @@ struct WholeRun {
     // 0 leaves the program's own. A copy of the program always waits its own.
     unsigned long quietPeriodMs = 0;
     DWORD runLimitMs = kRunTimeoutMs;
+    // A line of a wait given up other than the time-out line, which like it must follow the line
+    // before it by the quiet period in force.
+    std::string waitedOut;
     // Through the proxy of tools/with-proxy.sh, set as the user's system proxy for the run: every
     // request the proxy's access log must show for the run, as "METHOD TARGET STATUS" with
     // {root} for the service root (http) and {server} for host:port (a CONNECT's target), in
