@@ -11,11 +11,13 @@
 // for the platform's own), and gets back the ones it replaced.
 struct WaitingCalls {
     BOOL (*setOption)(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length);
-    BOOL (*sendRequest)
+    BOOL(*sendRequest)
     (HINTERNET request, LPCWSTR headers, DWORD headersLength, LPVOID optional,
      DWORD optionalLength);
     BOOL (*queryDataAvailable)(HINTERNET file, LPDWORD available, DWORD flags, DWORD_PTR context);
     BOOL (*readFile)(HINTERNET file, LPVOID buffer, DWORD toRead, LPDWORD read);
+    BOOL (*readFileEx)
+    (HINTERNET file, LPINTERNET_BUFFERSW buffersOut, DWORD flags, DWORD_PTR context);
 };
 
 // The platform's own calls.

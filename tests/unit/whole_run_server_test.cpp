@@ -697,7 +697,8 @@ std::vector<WholeRun> MissingFileRows() {
 
 // Through a proxy, as companies reach their service: the user's system proxy points at squid
 // (tools/with-proxy.sh), whose access log must show every request of the run: the size query and
-// the download of each file, over http as a GET of the whole URL and over https as a tunnel.
+// the download of each file, over http as a GET of the whole URL and over https as a tunnel of
+// its own.
 // Wine's connection check opens its own connection to the service, past the proxy: it shows in
 // no log line, and the run goes on all the same.
 std::vector<WholeRun> ProxyRows() {
@@ -705,7 +706,9 @@ std::vector<WholeRun> ProxyRows() {
     const char* const files[] = {"/app/Velmora%20ActiveX%207i_jp.exe",
                                  "/app/update/velmora_server.exe", "/app/update/QLUpdate.exe"};
     WholeRun http = Completing("ProxyCompletesHttp", Endpoint::Http);
+    // A tunnel kept open would carry the next request unseen: every answer closes its own.
     WholeRun https = Completing("ProxyCompletesHttps", Endpoint::Https);
+    https.installerFaults = https.descriptorFaults = https.agentFaults = Repeat("close", 2);
     // A proxy that refuses the installer to this program: the installer step fails five times
     // with the proxy's 403, and the update-agent step runs all the same.
     WholeRun refused = InstallerFailing("ByHandProxyRefusesTheInstallerhttp", Endpoint::Http, "");
