@@ -46,7 +46,7 @@ bool CrackHttpUrl(const wchar_t* url, HttpUrlParts& parts) {
 
 const WaitingCalls kPlatformCalls = {&LazyApi::InternetSetOptionW, &LazyApi::HttpSendRequestW,
                                      &LazyApi::InternetQueryDataAvailable,
-                                     &LazyApi::InternetReadFile, &LazyApi::InternetReadFileExW};
+                                     &LazyApi::InternetReadFile};
 std::atomic<const WaitingCalls*> g_calls{&kPlatformCalls};
 
 // Every type, as the platform's own URL open asks for.
@@ -88,18 +88,6 @@ bool SendGetRequest(FuncTrace& scope, HINTERNET session, const wchar_t* url, DWO
     return g_calls.load()->sendRequest(sent.request.Get(), nullptr, 0, nullptr, 0) != FALSE;
 }
 
-// What has arrived, up to size bytes, without waiting for more.
-bool ReadWithoutWaiting(const WaitingCalls& calls, HINTERNET request, void* buffer, DWORD size,
-                        DWORD& read) {
-    INTERNET_BUFFERSW buffers = {};
-    buffers.dwStructSize = sizeof(buffers);
-    buffers.lpvBuffer = buffer;
-    buffers.dwBufferLength = size;
-    if (!calls.readFileEx(request, &buffers, IRF_NO_WAIT, 0)) return false;
-    read = buffers.dwBufferLength;
-    return true;
-}
-
 }  // namespace
 
 HRESULT SendTracedGetRequest(FuncTrace& scope, const wchar_t* url, DWORD openFlags,
@@ -122,30 +110,17 @@ HRESULT SendTracedGetRequest(FuncTrace& scope, const wchar_t* url, DWORD openFla
 
 // A synchronous read returns only when its buffer is full or the body has ended, so a read of
 // the whole buffer would hold a slow body's progress back for a buffer's worth of arrivals, and
-// could outlast the receive time-out though the body keeps coming. What has arrived is taken
-// without waiting; when nothing has, the wait for the next arrival is one receive, bounded by
-// the time-out. When nothing more is to come the availability is 0, and a read of the whole
-// buffer confirms the end at once.
+// could outlast the receive time-out though the body keeps coming. The wait for the next
+// arrival is one receive, bounded by the time-out; then the read takes what has arrived. When
+// nothing more is to come the availability is 0, and a read of the whole buffer confirms the
+// end at once.
 bool ReadArrival(HINTERNET request, void* buffer, DWORD size, DWORD& read) {
-    const WaitingCalls& calls = *g_calls.load();
+    const WaitingCalls* calls = g_calls.load();
+    DWORD available = 0;
     read = 0;
-    if (!ReadWithoutWaiting(calls, request, buffer, size, read)) return false;
-    if (read == 0) {
-        DWORD available = 0;
-        if (!calls.queryDataAvailable(request, &available, 0, 0)) return false;
-        if (available == 0) return calls.readFile(request, buffer, size, &read) != FALSE;
-        if (!ReadWithoutWaiting(calls, request, buffer, size, read)) return false;
-    }
-    // A fast body fills the buffer in a few takes: one write and one report for them all.
-    while (read > 0 && read < size) {
-        DWORD more = 0;
-        if (!ReadWithoutWaiting(calls, request, static_cast<char*>(buffer) + read, size - read,
-                                more))
-            return false;
-        if (more == 0) break;
-        read += more;
-    }
-    return true;
+    if (!calls->queryDataAvailable(request, &available, 0, 0)) return false;
+    DWORD toRead = available == 0 || available > size ? size : available;
+    return calls->readFile(request, buffer, toRead, &read) != FALSE;
 }
 
 const WaitingCalls& PlatformWaitingCalls() { return kPlatformCalls; }

@@ -16,8 +16,6 @@ struct WaitingCalls {
      DWORD optionalLength);
     BOOL (*queryDataAvailable)(HINTERNET file, LPDWORD available, DWORD flags, DWORD_PTR context);
     BOOL (*readFile)(HINTERNET file, LPVOID buffer, DWORD toRead, LPDWORD read);
-    BOOL (*readFileEx)
-    (HINTERNET file, LPINTERNET_BUFFERSW buffersOut, DWORD flags, DWORD_PTR context);
 };
 
 // The platform's own calls.

@@ -195,14 +195,6 @@ BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD toRead, LPDWORD read)
     return function(file, buffer, toRead, read);
 }
 
-BOOL InternetReadFileExW(HINTERNET file, LPINTERNET_BUFFERSW buffersOut, DWORD flags,
-                         DWORD_PTR context) {
-    static const auto function =
-        Resolve<decltype(&::InternetReadFileExW)>(WinInet(), "InternetReadFileExW");
-    if (function == nullptr) return FailBool();
-    return function(file, buffersOut, flags, context);
-}
-
 BOOL HttpQueryInfoW(HINTERNET request, DWORD infoLevel, LPVOID buffer, LPDWORD bufferLength,
                     LPDWORD index) {
     static const auto function = Resolve<decltype(&::HttpQueryInfoW)>(WinInet(), "HttpQueryInfoW");

@@ -57,8 +57,7 @@ class WindowsTimeOuts {
     WindowsTimeOuts() {
         if (!windows_time_outs::UnderWine()) return;
         m_calls = {PlatformWaitingCalls().setOption, windows_time_outs::SendRequest,
-                   windows_time_outs::QueryDataAvailable, windows_time_outs::ReadBody,
-                   PlatformWaitingCalls().readFileEx};
+                   windows_time_outs::QueryDataAvailable, windows_time_outs::ReadBody};
         m_saved = ReplaceWaitingCallsForTesting(&m_calls);
         m_replaced = true;
     }
