@@ -7,7 +7,7 @@
 
 #include "install/http_headers.h"
 #include "install/internet_session.h"
-#include "install/quiet_period.h"
+#include "install/progress_scale.h"
 #include "install/url_down_callback.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
@@ -17,7 +17,7 @@
 
 namespace {
 
-// One block for the whole transfer, one read and one write per block.
+// One buffer for the whole transfer; each read takes what has arrived, up to its size.
 constexpr DWORD kTransferBlock = 65535;
 constexpr DWORD kFirstFailedStatus = 400;
 
@@ -62,15 +62,14 @@ HANDLE CreateLocalFile(const wchar_t* localPath) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Copies the response body into the file block by block; total counts the bytes written.
+// Copies the response body into the file as it arrives; total counts the bytes written.
 HRESULT CopyBody(FuncTrace& scope, HINTERNET request, HANDLE file, URLDownCallBack* callback,
-                 unsigned long long& total) {
+                 unsigned long long announced, unsigned long long& total) {
     std::vector<char> block(kTransferBlock, 0);
     for (;;) {
         DWORD read = 0;
-        QuietClock clock;
-        if (!LazyApi::InternetReadFile(request, block.data(), kTransferBlock, &read)) {
-            HRESULT failure = TraceInternetFailure(scope, clock, GetLastError());
+        if (!ReadArrival(request, block.data(), kTransferBlock, read)) {
+            HRESULT failure = TraceInternetFailure(scope, GetLastError());
             // A stalled download leaves nothing behind.
             if (failure == kDownloadTimedOut) DeleteWhenClosed(file);
             return failure;
@@ -80,7 +79,7 @@ HRESULT CopyBody(FuncTrace& scope, HINTERNET request, HANDLE file, URLDownCallBa
         if (!WriteFile(file, block.data(), read, &written, nullptr) || written != read)
             return TraceFailure(scope, "localFile.Write fail___(lastErr: %d)", GetLastError());
         total += read;
-        ReportProgress(callback, static_cast<ULONG>(total), 0, BINDSTATUS_DOWNLOADINGDATA);
+        ReportProgress(callback, BarPosition(total, announced), 0, BINDSTATUS_DOWNLOADINGDATA);
     }
 }
 
@@ -118,7 +117,8 @@ HRESULT Download(FuncTrace& scope, const wchar_t* url, const LocalTarget& target
     TraceMsg(scope, "Local file open success.");
 
     unsigned long long total = 0;
-    HRESULT result = CopyBody(scope, request, file.Get(), callback, total);
+    HRESULT result =
+        CopyBody(scope, request, file.Get(), callback, hasLength ? announced : 0, total);
     if (FAILED(result)) return result;
     // A write the system could only fail once the file is closed (a full network share, a
     // quota) shows in the close; no sync of the whole file is needed for that.
@@ -130,7 +130,8 @@ HRESULT Download(FuncTrace& scope, const wchar_t* url, const LocalTarget& target
         TraceMsg(scope, "Download incomplete___(%I64u of %I64u)", total, announced);
         return kDownloadIncomplete;
     }
-    ReportProgress(callback, 0, static_cast<ULONG>(total), BINDSTATUS_ENDDOWNLOADDATA);
+    ReportProgress(callback, 0, BarPosition(total, hasLength ? announced : 0),
+                   BINDSTATUS_ENDDOWNLOADDATA);
     return S_OK;
 }
 

@@ -33,11 +33,10 @@ StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins
                         InstallDisplay& display);
 
 // Sizes the progress bar from the size query, drops the cached copy and downloads the file
-// published at path with the engine of the scheme (the direct download over https, the
-// platform's moniker download otherwise). A body short of the length its own answer announced
-// is a failed download, traced through the step's scope. Given a held folder, the direct
-// download creates its file there by fileName, through the folder's handle; localPath must then
-// name that same file.
+// published at path with the direct download, over either scheme. A body short of the length
+// its own answer announced is a failed download, traced in the download's own scope. Given a
+// held folder, the download creates its file there by fileName, through the folder's handle;
+// localPath must then name that same file.
 HRESULT FetchPublishedFile(FuncTrace& scope, const ServiceAddress& service,
                            const std::wstring& path, const std::wstring& localPath,
                            URLDownCallBack* callback, InstallDisplay& display,

@@ -1,8 +1,10 @@
 #include "install/internet_session.h"
 
+#include <atomic>
 #include <cwchar>
 #include <initializer_list>
 
+#include "install/internet_session_test_hook.h"
 #include "install/quiet_period.h"
 #include "log/trace_log.h"
 #include "sys/lazy_api.h"
@@ -42,14 +44,26 @@ bool CrackHttpUrl(const wchar_t* url, HttpUrlParts& parts) {
     return true;
 }
 
+const WaitingCalls kPlatformCalls = {&LazyApi::InternetSetOptionW, &LazyApi::HttpSendRequestW,
+                                     &LazyApi::InternetQueryDataAvailable,
+                                     &LazyApi::InternetReadFile};
+std::atomic<const WaitingCalls*> g_calls{&kPlatformCalls};
+
+// Every type, as the platform's own URL open asks for.
+const wchar_t* kAcceptTypes[] = {L"*/*", nullptr};
+
 // The platform's own limits differ between Windows versions and Wine, and some never end.
 // Wine takes them from the request handle only, Windows from every handle: set there, before
-// the request is sent, they bound the connection, the headers and every read of the body.
-void BoundWaits(HINTERNET request) {
+// the request is sent, they bound the connection, the headers and every read of the body. A
+// refused one is named, and the request goes ahead with the platform's own limit for that wait.
+void BoundWaits(FuncTrace& scope, HINTERNET request) {
     DWORD periodMs = QuietPeriodMs();
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                         INTERNET_OPTION_RECEIVE_TIMEOUT})
-        LazyApi::InternetSetOptionW(request, option, &periodMs, sizeof(periodMs));
+                         INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        if (g_calls.load()->setOption(request, option, &periodMs, sizeof(periodMs))) continue;
+        TraceMsg(scope, "SetOption fail___(option: %u, lastErr: %d)", static_cast<unsigned>(option),
+                 static_cast<int>(GetLastError()));
+    }
 }
 
 HINTERNET OpenInternetSession() {
@@ -57,7 +71,8 @@ HINTERNET OpenInternetSession() {
     return LazyApi::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
 }
 
-bool SendGetRequest(HINTERNET session, const wchar_t* url, DWORD openFlags, HttpGetRequest& sent) {
+bool SendGetRequest(FuncTrace& scope, HINTERNET session, const wchar_t* url, DWORD openFlags,
+                    HttpGetRequest& sent) {
     HttpUrlParts parts;
     if (!CrackHttpUrl(url, parts)) return false;
     sent.connection.Reset(LazyApi::InternetConnectW(session, parts.host.c_str(), parts.port,
@@ -66,11 +81,11 @@ bool SendGetRequest(HINTERNET session, const wchar_t* url, DWORD openFlags, Http
     if (!sent.connection) return false;
     DWORD flags = openFlags | (parts.secure ? INTERNET_FLAG_SECURE : 0);
     sent.request.Reset(LazyApi::HttpOpenRequestW(sent.connection.Get(), L"GET",
-                                                 parts.object.c_str(), nullptr, nullptr, nullptr,
-                                                 flags, kInternetContext));
+                                                 parts.object.c_str(), nullptr, nullptr,
+                                                 kAcceptTypes, flags, kInternetContext));
     if (!sent.request) return false;
-    BoundWaits(sent.request.Get());
-    return LazyApi::HttpSendRequestW(sent.request.Get(), nullptr, 0, nullptr, 0) != FALSE;
+    BoundWaits(scope, sent.request.Get());
+    return g_calls.load()->sendRequest(sent.request.Get(), nullptr, 0, nullptr, 0) != FALSE;
 }
 
 }  // namespace
@@ -88,14 +103,34 @@ HRESULT SendTracedGetRequest(FuncTrace& scope, const wchar_t* url, DWORD openFla
         TraceMsg(scope, "OpenURL fail_");
         return kDownloadNoRequest;
     }
-    QuietClock clock;
-    if (!SendGetRequest(sent.session.Get(), url, openFlags, sent))
-        return TraceInternetFailure(scope, clock, GetLastError());
+    if (!SendGetRequest(scope, sent.session.Get(), url, openFlags, sent))
+        return TraceInternetFailure(scope, GetLastError());
     return S_OK;
 }
 
-HRESULT TraceInternetFailure(FuncTrace& scope, const QuietClock& clock, DWORD error) {
-    bool stalled = clock.WaitedOut();
+// A synchronous read returns only when its buffer is full or the body has ended, so a read of
+// the whole buffer would hold a slow body's progress back for a buffer's worth of arrivals, and
+// could outlast the receive time-out though the body keeps coming. The wait for the next
+// arrival is one receive, bounded by the time-out; then the read takes what has arrived. When
+// nothing more is to come the availability is 0, and a read of the whole buffer confirms the
+// end at once.
+bool ReadArrival(HINTERNET request, void* buffer, DWORD size, DWORD& read) {
+    const WaitingCalls* calls = g_calls.load();
+    DWORD available = 0;
+    read = 0;
+    if (!calls->queryDataAvailable(request, &available, 0, 0)) return false;
+    DWORD toRead = available == 0 || available > size ? size : available;
+    return calls->readFile(request, buffer, toRead, &read) != FALSE;
+}
+
+const WaitingCalls& PlatformWaitingCalls() { return kPlatformCalls; }
+
+const WaitingCalls* ReplaceWaitingCallsForTesting(const WaitingCalls* calls) {
+    return g_calls.exchange(calls != nullptr ? calls : &kPlatformCalls);
+}
+
+HRESULT TraceInternetFailure(FuncTrace& scope, DWORD error) {
+    bool stalled = error == ERROR_INTERNET_TIMEOUT;
     if (stalled) TraceTimedOut(scope);
     TraceMsg(scope, "Exception: %d", static_cast<int>(error));
     return stalled ? kDownloadTimedOut : FailureFromCode(error);

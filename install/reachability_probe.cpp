@@ -2,13 +2,17 @@
 
 #include <windows.h>
 #include <wininet.h>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "install/quiet_period.h"
+#include "install/reachability_probe_test_hook.h"
+#include "log/trace_log.h"
 #include "sys/lazy_api.h"
 
 namespace {
@@ -34,11 +38,28 @@ void RunCheck(const std::shared_ptr<ProbeState>& state) {
     state->ended.notify_all();
 }
 
+std::atomic<bool> g_refuseProbeThread{false};
+
+// Throws std::system_error when the thread cannot be started.
+void StartCheck(const std::shared_ptr<ProbeState>& state) {
+    if (g_refuseProbeThread.load())
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    std::thread([state] { RunCheck(state); }).detach();
+}
+
 }  // namespace
+
+bool RefuseProbeThreadForTesting(bool refused) { return g_refuseProbeThread.exchange(refused); }
 
 bool ServiceAnswers(FuncTrace& scope, const std::wstring& url) {
     auto state = std::make_shared<ProbeState>(url);
-    std::thread([state] { RunCheck(state); }).detach();
+    try {
+        StartCheck(state);
+    } catch (const std::system_error&) {
+        // Without its check the service counts as unreachable, like one that did not answer.
+        TraceMsg(scope, "Probe thread create fail___");
+        return false;
+    }
     std::unique_lock<std::mutex> lock(state->mutex);
     if (state->ended.wait_for(lock, std::chrono::milliseconds(QuietPeriodMs()),
                               [&] { return state->done; }))

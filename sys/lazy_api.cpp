@@ -32,11 +32,6 @@ HMODULE NetApi32() {
     return module;
 }
 
-HMODULE UrlMon() {
-    static const HMODULE module = LoadSystemLibrary(L"urlmon.dll");
-    return module;
-}
-
 HMODULE Shell32() {
     static const HMODULE module = LoadSystemLibrary(L"shell32.dll");
     return module;
@@ -120,14 +115,6 @@ NET_API_STATUS NetApiBufferFree(LPVOID buffer) {
     return function(buffer);
 }
 
-HRESULT URLDownloadToFileW(LPUNKNOWN caller, LPCWSTR url, LPCWSTR fileName, DWORD reserved,
-                           LPBINDSTATUSCALLBACK callback) {
-    static const auto function =
-        Resolve<decltype(&::URLDownloadToFileW)>(UrlMon(), "URLDownloadToFileW");
-    if (function == nullptr) return kMissingFunction;
-    return function(caller, url, fileName, reserved, callback);
-}
-
 BOOL SHGetSpecialFolderPathW(HWND owner, LPWSTR path, int folder, BOOL create) {
     static const auto function =
         Resolve<decltype(&::SHGetSpecialFolderPathW)>(Shell32(), "SHGetSpecialFolderPathW");
@@ -197,6 +184,13 @@ BOOL InternetSetOptionW(HINTERNET handle, DWORD option, LPVOID buffer, DWORD buf
         Resolve<decltype(&::InternetSetOptionW)>(WinInet(), "InternetSetOptionW");
     if (function == nullptr) return FailBool();
     return function(handle, option, buffer, bufferLength);
+}
+
+BOOL InternetQueryDataAvailable(HINTERNET file, LPDWORD available, DWORD flags, DWORD_PTR context) {
+    static const auto function =
+        Resolve<decltype(&::InternetQueryDataAvailable)>(WinInet(), "InternetQueryDataAvailable");
+    if (function == nullptr) return FailBool();
+    return function(file, available, flags, context);
 }
 
 BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD toRead, LPDWORD read) {

@@ -17,7 +17,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   mingw-w64-i686-dev wine wine32:i386 wine64 fonts-wine fonts-ipafont-gothic xvfb xauth
   x11-apps xdotool imagemagick fonts-noto-cjk googletest python3 openssl curl clang
-  libclang-rt-14-dev nginx osslsigncode
+  libclang-rt-14-dev nginx osslsigncode squid
 )
 apt_etc=${SETUP_APT_ETC:-/etc/apt}
 retry_pause=${SETUP_RETRY_PAUSE:-5}

@@ -19,6 +19,8 @@ A path that starts with /_fault/<faults>/ serves the rest of the path misbehavin
               than the client waits, the headers and then silence
   piece=N     with slow, pieces of N bytes instead
   close       end the connection after the answer (no keep-alive for the next request)
+  mute=MS     take the request and send nothing at all, not even a status line, for MS
+              milliseconds; then close the connection
 
 The programs under test ask for fixed paths, so a published file can also carry its faults
 beside it: "<file>.faults" holds one <faults> list per line, and each request for the file
@@ -44,6 +46,7 @@ import urllib.parse
 
 PIECE = 8192
 LARGE_PIECE = 1 << 20
+MAX_MUTE_MS = 120000
 FAULT_PREFIX = "/_fault/"
 FAULT_QUEUE_SUFFIX = ".faults"
 # Every listener takes from the same queue files.
@@ -110,6 +113,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         faults, path = split_fault_path(self.path)
         if not faults:
             faults = self.server.take_queued_faults(self.local_path(path, must_exist=False))
+        if "mute" in faults:
+            self.stay_mute(faults["mute"])
+            return
         if "status" in faults:
             body = ("<html><body>error %d</body></html>" % faults["status"]).encode()
             self.send_whole(faults["status"], body, send_body)
@@ -120,6 +126,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         with open(local, "rb") as f:
             self.send_file(f, os.path.getsize(local), faults, send_body)
+
+    def stay_mute(self, ms):
+        # Bounded like every other answer: the connection ends after the pause, unanswered.
+        time.sleep(min(ms, MAX_MUTE_MS) / 1000.0)
+        self.close_connection = True
 
     def local_path(self, path, must_exist=True):
         root = os.path.realpath(self.server.root)

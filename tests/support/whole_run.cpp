@@ -26,6 +26,7 @@
 #include "tests/support/page_driver.h"
 #include "tests/support/recording_parent.h"
 #include "tests/support/trace_capture.h"
+#include "tests/support/windows_time_outs.h"
 #include "tools/stamp/stamp_image.h"
 #include "ui/download_dlg.h"
 #include "ui/wizard_state.h"
@@ -65,6 +66,84 @@ bool IsOwnDownloadPath(const std::string& path, const std::string& file) {
            IsOwnDownloadFolder(path.substr(0, path.size() - suffix.size()));
 }
 const char kOwnInstallerPath[] = "DownFilePath: {own folder}\\Velmora ActiveX 7i_jp.exe";
+
+// The user's system proxy, the one the program's requests go through, pointed at the proxy of
+// tools/with-proxy.sh for one row; what was there before comes back afterwards. Windows takes
+// requests for the loopback address past a configured proxy unless its bypass list says
+// "<-loopback>".
+class UserProxySettings {
+  public:
+    explicit UserProxySettings(int port) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                        nullptr, &m_key, nullptr);
+        for (Saved& value : m_saved) {
+            DWORD size = sizeof(value.data);
+            value.existed = RegQueryValueExW(m_key, value.name, nullptr, &value.type, value.data,
+                                             &size) == ERROR_SUCCESS;
+            value.size = size;
+        }
+        DWORD enable = 1;
+        std::wstring server = L"127.0.0.1:" + std::to_wstring(port);
+        std::wstring bypass = L"<-loopback>";
+        RegSetValueExW(m_key, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<BYTE*>(&enable),
+                       sizeof(enable));
+        SetText(L"ProxyServer", server);
+        SetText(L"ProxyOverride", bypass);
+    }
+    ~UserProxySettings() {
+        for (const Saved& value : m_saved) {
+            if (value.existed)
+                RegSetValueExW(m_key, value.name, 0, value.type, value.data, value.size);
+            else
+                RegDeleteValueW(m_key, value.name);
+        }
+        RegCloseKey(m_key);
+    }
+    UserProxySettings(const UserProxySettings&) = delete;
+    UserProxySettings& operator=(const UserProxySettings&) = delete;
+
+  private:
+    static constexpr const wchar_t* kKey =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    struct Saved {
+        const wchar_t* name;
+        bool existed = false;
+        DWORD type = 0;
+        DWORD size = 0;
+        BYTE data[1024] = {};
+    };
+    void SetText(const wchar_t* name, const std::wstring& text) {
+        RegSetValueExW(m_key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
+    HKEY m_key = nullptr;
+    Saved m_saved[3] = {{L"ProxyEnable"}, {L"ProxyServer"}, {L"ProxyOverride"}};
+};
+
+std::wstring ProxyLogPath() { return fixture::EnvironmentValue(L"VELMORA_PROXY_LOG_W"); }
+
+// One request of the proxy's access log: time, method, target, status, then User-Agent and
+// Accept in double quotes.
+struct ProxiedRequest {
+    std::string method, target, status, agent, accept;
+};
+
+bool ParseProxied(const std::string& line, ProxiedRequest& request) {
+    std::vector<std::string> fields;
+    size_t at = 0;
+    while (at < line.size() && fields.size() < 4) {
+        size_t end = line.find(' ', at);
+        if (end == std::string::npos) end = line.size();
+        fields.push_back(line.substr(at, end - at));
+        at = end + 1;
+    }
+    if (fields.size() != 4 || at >= line.size() || line[at] != '"') return false;
+    size_t agentEnd = line.find("\" \"", at + 1);
+    if (agentEnd == std::string::npos || line.back() != '"') return false;
+    request = {fields[1], fields[2], fields[3], line.substr(at + 1, agentEnd - at - 1),
+               line.substr(agentEnd + 3, line.size() - agentEnd - 4)};
+    return true;
+}
 
 // 0 only when the installer and the agent both ran; 1602 when the user ended the wizard first.
 long ExpectedExitCode(const WholeRun& row) {
@@ -237,6 +316,14 @@ class RowRun {
         if (m_row.arrange) m_row.arrange(m_run);
         if (::testing::Test::HasFatalFailure()) return;
 
+        size_t proxyLogBefore = 0;
+        std::unique_ptr<UserProxySettings> proxy;
+        if (m_row.throughProxy) {
+            ASSERT_TRUE(ProxyRuns()) << "run through tools/with-proxy.sh";
+            proxyLogBefore = ReadWholeFile(ProxyLogPath()).size();
+            proxy = std::make_unique<UserProxySettings>(ServerPort(L"VELMORA_PROXY_PORT"));
+        }
+
         std::set<std::wstring> programFilesBefore = TreeBelow(ProgramFilesDir());
         std::set<std::wstring> tempBefore = NamesIn(testfiles::TempRoot());
         std::set<std::wstring> machineTempBefore = NamesIn(MachineTempDirectory());
@@ -252,8 +339,10 @@ class RowRun {
             if (m_run.traced) lines = LogBodies(m_run.logPath);
             if (m_run.traced) rawLines = trace_test::ReadLogLines(m_run.logPath);
         }
+        proxy.reset();
         if (::testing::Test::HasFatalFailure()) return;
         EXPECT_EQ(exitCode, ExpectedExitCode(m_row));
+        if (m_row.throughProxy) CheckProxied(proxyLogBefore);
         if (m_row.endpoint == Endpoint::ClosingHttp || m_row.endpoint == Endpoint::ClosingHttps) {
             EXPECT_EQ(gone.Connections(), 1) << "the connection check reached the listener";
         }
@@ -398,6 +487,7 @@ class RowRun {
                     std::vector<std::string>& rawLines) {
         WizardState state;
         QuietPeriodForRow quiet(m_row.quietPeriodMs);
+        WindowsTimeOuts timeOuts;
         TraceCapture trace;
         RecordingParent parent;
         VLDownloadDlg page(state);
@@ -437,20 +527,32 @@ class RowRun {
     };
 
     // A stalled request is given up once the quiet period has passed since the line before
-    // it, and not much later: its time-out line follows that line by the period in force.
+    // it, and not much later: its time-out line (or the row's own line of a wait given up)
+    // follows that line by the period in force.
     void CheckStallTimes(const std::vector<std::string>& rawLines) const {
         unsigned long periodMs = m_row.road == Road::ByHand && m_row.quietPeriodMs != 0
                                      ? m_row.quietPeriodMs
                                      : kShippedQuietPeriodMs;
         std::string timedOut = trace_test::MessageText(TimedOutLine(periodMs));
+        std::string waitedOut =
+            m_row.waitedOut.empty() ? std::string() : trace_test::MessageText(m_row.waitedOut);
+        int seen = 0;
         for (size_t i = 1; i < rawLines.size(); ++i) {
             trace_test::LogLine line = trace_test::ParseLogLine(rawLines[i]);
-            if (!line.matched || line.rest.rfind(":    Request timed out", 0) != 0) continue;
-            EXPECT_EQ(line.rest, timedOut);
+            if (!line.matched) continue;
+            bool isWaitedOut = !waitedOut.empty() && line.rest == waitedOut;
+            if (!isWaitedOut && line.rest.rfind(":    Request timed out", 0) != 0) continue;
+            if (!isWaitedOut) {
+                EXPECT_EQ(line.rest, timedOut);
+            }
+            ++seen;
             long long gapMs = MsOfDay(line) - MsOfDay(trace_test::ParseLogLine(rawLines[i - 1]));
             if (gapMs < 0) gapMs += 24LL * 3600 * 1000;
             EXPECT_GE(gapMs, static_cast<long long>(periodMs) - 100) << "given up early";
             EXPECT_LE(gapMs, static_cast<long long>(periodMs) + kStallMarginMs) << "given up late";
+        }
+        if (!waitedOut.empty()) {
+            EXPECT_GT(seen, 0) << "no wait given up";
         }
     }
 
@@ -461,6 +563,58 @@ class RowRun {
         int second = std::stoi(line.time.substr(17, 2));
         int ms = std::stoi(line.time.substr(20, 3));
         return ((hour * 60LL + minute) * 60 + second) * 1000 + ms;
+    }
+
+    // The proxy logs a request once it has ended; a tunnel ends with its connection, which may
+    // close a moment after the program has.
+    void CheckProxied(size_t logBefore) const {
+        std::string server = "127.0.0.1:" + std::to_string(m_port);
+        std::vector<std::string> expected;
+        for (std::string line : m_row.proxied) {
+            for (const char* name : {"{root}", "{server}"}) {
+                size_t at = line.find(name);
+                if (at != std::string::npos)
+                    line.replace(at, strlen(name), name[1] == 'r' ? Root() : server);
+            }
+            expected.push_back(line);
+        }
+        std::sort(expected.begin(), expected.end());
+        std::string agent =
+            m_row.road == Road::ByHand
+                ? "whole_run_server_test"
+                : fixture::ToUtf8(m_run.exeName.substr(0, m_run.exeName.size() - 4));
+        std::vector<std::string> seen;
+        std::vector<ProxiedRequest> requests;
+        for (DWORD start = GetTickCount();; Sleep(200)) {
+            ReadProxied(logBefore, seen, requests);
+            if (seen.size() >= expected.size() || GetTickCount() - start > 10000) break;
+        }
+        EXPECT_EQ(seen, expected);
+        for (const ProxiedRequest& request : requests) {
+            if (request.method != "GET") continue;
+            EXPECT_EQ(request.agent, agent) << request.target;
+            EXPECT_EQ(request.accept, "*/*") << request.target;
+        }
+    }
+
+    // The requests the proxy logged after logBefore, each as "METHOD TARGET STATUS", sorted.
+    static void ReadProxied(size_t logBefore, std::vector<std::string>& seen,
+                            std::vector<ProxiedRequest>& requests) {
+        seen.clear();
+        requests.clear();
+        std::string log = ReadWholeFile(ProxyLogPath());
+        if (log.size() < logBefore) return;
+        for (const std::string& line : testfiles::SplitLines(log.substr(logBefore))) {
+            ProxiedRequest request;
+            if (line.empty()) continue;
+            if (!ParseProxied(line, request)) {
+                seen.push_back("unreadable: " + line);
+                continue;
+            }
+            seen.push_back(request.method + " " + request.target + " " + request.status);
+            requests.push_back(request);
+        }
+        std::sort(seen.begin(), seen.end());
     }
 
     // Every queued fault was taken by a request; the faulty ones are counted.
@@ -490,6 +644,8 @@ class RowRun {
         }
         ExpectInOrder(lines, m_row.lines, Root());
         if (::testing::Test::HasFatalFailure()) return;
+        for (const std::string& absent : m_row.absentLines)
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), absent), 0) << absent;
         int failures = StepsRun() ? m_row.installerFailures : 0;
         EXPECT_EQ(std::count(lines.begin(), lines.end(), kInstallerFail), failures);
         EXPECT_EQ(std::count(lines.begin(), lines.end(), kInstallerSuccess),

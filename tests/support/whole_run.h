@@ -166,7 +166,8 @@ struct WholeRun {
     // What an unprivileged party prepares before the run, and what must hold after it.
     std::function<void(Run&)> arrange;
     std::function<void(Run&)> verify;
-    std::vector<Expect> lines;  // in this order, other lines between them
+    std::vector<Expect> lines;             // in this order, other lines between them
+    std::vector<std::string> absentLines;  // messages that must not appear at all
     // Every line of a clean run in its order, and no failure line.
     bool wholeTrace = false;
     int installerFailures = 0;
@@ -183,7 +184,19 @@ struct WholeRun {
     // 0 leaves the program's own. A copy of the program always waits its own.
     unsigned long quietPeriodMs = 0;
     DWORD runLimitMs = kRunTimeoutMs;
+    // A line of a wait given up other than the time-out line, which like it must follow the line
+    // before it by the quiet period in force.
+    std::string waitedOut;
+    // Through the proxy of tools/with-proxy.sh, set as the user's system proxy for the run: every
+    // request the proxy's access log must show for the run, as "METHOD TARGET STATUS" with
+    // {root} for the service root (http) and {server} for host:port (a CONNECT's target), in
+    // any order. Each GET must carry the program's name as its User-Agent and accept */*.
+    bool throughProxy = false;
+    std::vector<std::string> proxied;
 };
+
+// Whether the proxy of tools/with-proxy.sh runs for this test program.
+inline bool ProxyRuns() { return !fixture::EnvironmentValue(L"VELMORA_PROXY_PORT").empty(); }
 
 inline void PrintTo(const WholeRun& row, std::ostream* out) { *out << row.name; }
 

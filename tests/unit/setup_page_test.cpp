@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "install/quiet_period_test_hook.h"
+#include "install/reachability_probe_test_hook.h"
 #include "res/resource.h"
 #include "tests/support/page_driver.h"
 #include "tests/support/trace_capture.h"
@@ -39,6 +40,8 @@ struct ProbeCase {
     // A port that never takes the connection: the check is given up after the quiet period,
     // shortened here to kProbeQuietMs, as timed out.
     bool unanswered = false;
+    // The check's thread cannot be started: the service counts as unreachable.
+    bool threadRefused = false;
 };
 
 constexpr unsigned long kProbeQuietMs = 2000;
@@ -49,10 +52,13 @@ class ProbeUrlTest : public SetupPageTest, public ::testing::WithParamInterface<
 // the message box; the page stays as it was.
 TEST_P(ProbeUrlTest, LogsTrimmedHostAndProbeUrl) {
     const ProbeCase& c = GetParam();
+    // Nobody takes the connection, or a service that would answer a check that never runs.
     std::unique_ptr<LoopbackListener> full;
     if (c.unanswered) full = std::make_unique<LoopbackListener>(LoopbackListener::QueueFull);
+    if (c.threadRefused) full = std::make_unique<LoopbackListener>(LoopbackListener::ListenOnly);
     int port = full ? full->Port() : c.closedPort ? LoopbackListener::ClosedPort() : c.fixedPort;
     unsigned long savedQuietMs = ReplaceQuietPeriodForTesting(kProbeQuietMs);
+    bool savedRefusal = RefuseProbeThreadForTesting(c.threadRefused);
     TraceCapture trace;
     CVelmora_SetupDlg page(state);
     bool sawMessageBox = false;
@@ -78,6 +84,8 @@ TEST_P(ProbeUrlTest, LogsTrimmedHostAndProbeUrl) {
     EXPECT_TRUE(trace.Contains("ConnectionURL: " + url)) << url;
     EXPECT_TRUE(trace.Contains("Server web connect fail___"));
     EXPECT_EQ(trace.Contains("Request timed out___(nothing received for 2000 ms)"), c.unanswered);
+    EXPECT_EQ(trace.Contains("Probe thread create fail___"), c.threadRefused);
+    RefuseProbeThreadForTesting(savedRefusal);
     ReplaceQuietPeriodForTesting(savedQuietMs);
 }
 
@@ -90,7 +98,9 @@ INSTANTIATE_TEST_SUITE_P(
         ProbeCase{L"\t127.0.0.1 ", true, true, 0, "127.0.0.1", "https://127.0.0.1", true},
         ProbeCase{L"https://127.0.0.1", false, true, 0, "https://127.0.0.1",
                   "http://https://127.0.0.1", true},
-        ProbeCase{L"127.0.0.1", false, false, 0, "127.0.0.1", "http://127.0.0.1", true, true}));
+        ProbeCase{L"127.0.0.1", false, false, 0, "127.0.0.1", "http://127.0.0.1", true, true},
+        ProbeCase{L"127.0.0.1", false, false, 0, "127.0.0.1", "http://127.0.0.1", true, false,
+                  true}));
 
 TEST_F(SetupPageTest, OpensWithTextsAndNextFollowsTheHostField) {
     CVelmora_SetupDlg page(state);

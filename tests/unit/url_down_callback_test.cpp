@@ -5,6 +5,7 @@
 #include <urlmon.h>
 #include <vector>
 
+#include "install/progress_scale.h"
 #include "install/url_down_callback.h"
 #include "progress_recorder.h"
 
@@ -52,6 +53,42 @@ TEST(URLDownCallBack, BarClampsPositionsBeyondItsRange) {
     URLDownCallBack callback(progress.Bar());
     EXPECT_EQ(callback.OnProgress(5000, 0, BINDSTATUS_DOWNLOADINGDATA, L""), S_OK);
     EXPECT_EQ(progress.Position(), 100);
+}
+
+// The bar reads a position as an int: past 2 GiB it would fall back to its start.
+TEST(URLDownCallBack, PositionsBeyondAnIntStopAtTheLargest) {
+    for (ULONG status : {BINDSTATUS_DOWNLOADINGDATA, BINDSTATUS_ENDDOWNLOADDATA}) {
+        ProgressRecorder progress;
+        progress.SetRange(2147483647);
+        URLDownCallBack callback(progress.Bar());
+        EXPECT_EQ(callback.OnProgress(3000000000u, 3000000000u, status, L""), S_OK);
+        EXPECT_EQ(progress.Position(), 2147483647) << status;
+    }
+}
+
+// Where the download puts the bar, on the range the size query gave it.
+TEST(BarPosition, BytesWhileTheyFitAnIntAndTheirShareBeyond) {
+    const unsigned long long kLargest = 2147483647ull;
+    struct Case {
+        unsigned long long received;
+        unsigned long long announced;
+        unsigned long position;
+    } cases[] = {
+        {0, 0, 0},
+        {65535, 200000, 65535},
+        {200000, 0, 200000},
+        {kLargest, kLargest, 2147483647ul},
+        {kLargest + 1, 0, 2147483647ul},   // no length announced: held at the end
+        {5000000000ull, 0, 2147483647ul},  // past 4 GiB: no wrap to a small number
+        {1500000000ull, 3000000000ull, 1073741823ul},
+        {3000000000ull, 3000000000ull, 2147483647ul},
+        {6000000000ull, 8000000000ull, 1610612735ul},
+        {1ull << 40, 1ull << 41, 1073741823ul},  // a product that would not fit 64 bits
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(BarPosition(c.received, c.announced), c.position)
+            << c.received << " of " << c.announced;
+    }
 }
 
 TEST(URLDownCallBack, WithoutABarEveryReportIsUnanswered) {

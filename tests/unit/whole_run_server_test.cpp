@@ -18,6 +18,7 @@
 #include "install/site_folder_test_hook.h"
 #include "sys/trusted_owner_test_hook.h"
 #include "log/trace_sink.h"
+#include "tests/support/windows_time_outs.h"
 #include "tests/unit/update_server_env.h"
 
 namespace {
@@ -120,33 +121,25 @@ std::vector<WholeRun> StatusCases(Endpoint endpoint, int status) {
     std::string scheme = SchemeName(endpoint);
     std::string code = std::to_string(status);
     std::string fault = "status=" + code;
-    bool https = IsHttps(endpoint);
     std::vector<WholeRun> cases;
 
     WholeRun installer = InstallerFailing("Installer" + code + scheme, endpoint, Repeat(fault, 10));
-    if (https)
-        installer.lines.insert(installer.lines.begin(), Line("HttpStatus fail___(" + code + ")"));
+    installer.lines.insert(installer.lines.begin(), Line("HttpStatus fail___(" + code + ")"));
     cases.push_back(installer);
 
     WholeRun descriptor = DescriptorFailing("Descriptor" + code + scheme, endpoint);
     descriptor.descriptorFaults = Repeat(fault, 2);
-    if (https) {
-        char result[32];
-        snprintf(result, sizeof(result), "%d\t%x", static_cast<int>(0x80000000u | status),
-                 0x80000000u | status);
-        descriptor.lines.push_back(Line("HttpStatus fail___(" + code + ")"));
-        descriptor.lines.push_back(Line(result));
-        descriptor.lines.push_back(Line(kDescriptorFail));
-    } else {
-        // Wine's platform download takes an error page for the file and reports success (on
-        // Windows it fails); the page is then no descriptor. Either way the step ends here.
-        descriptor.lines.push_back(OneOf({kDescriptorFail, "Wrong xml___"}));
-    }
+    char result[32];
+    snprintf(result, sizeof(result), "%d\t%x", static_cast<int>(0x80000000u | status),
+             0x80000000u | status);
+    descriptor.lines.push_back(Line("HttpStatus fail___(" + code + ")"));
+    descriptor.lines.push_back(Line(result));
+    descriptor.lines.push_back(Line(kDescriptorFail));
     cases.push_back(descriptor);
 
     WholeRun agent = AgentFailing("Agent" + code + scheme, endpoint);
     agent.agentFaults = Repeat(fault, 2);
-    if (https) agent.lines.push_back(Line("HttpStatus fail___(" + code + ")"));
+    agent.lines.push_back(Line("HttpStatus fail___(" + code + ")"));
     agent.lines.push_back(Line(kAgentFail));
     cases.push_back(agent);
     return cases;
@@ -331,8 +324,22 @@ constexpr unsigned long kShortQuietMs = 2000;
 // longer than the program's own.
 const char kStall[] = "slow=10000";
 const char kLongStall[] = "slow=90000";
-// The result of a download given up as stalled, written as "%d\t%x".
+// The result of a download given up as stalled, written as "%d\t%x", and the platform's error
+// that tells a stall.
 const char kTimedOutResult[] = "-2147471646\t80002ee2";
+const char kTimedOutError[] = "Exception: 12002";
+// Wine's error for a wait over http that outlasted its time-out, the socket's own
+// (tests/support/windows_time_outs.h).
+const char kWineTimedOutError[] = "Exception: 10060";
+const char kWineTimedOutResult[] = "-2147473588\t8000274c";
+// A connection taken, and no answer at all for longer than the short quiet period.
+const char kMute[] = "mute=10000";
+// A reset connection as the platform names it: aborted or reset, or a body that just ended
+// short; and the step's result line for each.
+const std::vector<std::string> kResetErrors = {"Exception: 12030", "Exception: 12031",
+                                               "Download incomplete___(64 of 82)"};
+const std::vector<std::string> kResetResults = {"-2147471618\t80002efe", "-2147471617\t80002eff",
+                                                "-2147483610\t80000026"};
 
 // Answers the size query, then the download's headers and nothing more: the descriptor's
 // download fails as timed out, with no partial file left, and the run ends with 1603.
@@ -341,7 +348,7 @@ WholeRun DescriptorStall(const std::string& name, Endpoint endpoint, unsigned lo
     WholeRun c = DescriptorFailing(name, endpoint);
     c.descriptorFaults = std::string("\n") + stall + "\n";
     c.lines.push_back(Line(TimedOutLine(periodMs)));
-    if (IsHttps(endpoint)) c.lines.push_back(Starting("Exception: "));
+    c.lines.push_back(Line(kTimedOutError));
     c.lines.push_back(Line(kTimedOutResult));
     c.lines.push_back(Line(kDescriptorFail));
     return c;
@@ -364,13 +371,36 @@ std::vector<WholeRun> StallRows() {
         installer.lines.insert(installer.lines.begin(),
                                {Line(TimedOutLine(kShortQuietMs)), Line(kInstallerFail)});
         rows.push_back(installer);
+
+        // The connection is taken and the request read, but not even a status line comes
+        // back, neither to the size query nor to the download.
+        WholeRun mute = DescriptorFailing("ByHandDescriptorNoStatusLine" + scheme, endpoint);
+        mute.descriptorFaults = std::string(kMute) + "\n" + kMute + "\n";
+        mute.lines.push_back(Line(TimedOutLine(kShortQuietMs)));
+        mute.lines.push_back(Line(kTimedOutError));
+        mute.lines.push_back(Line(TimedOutLine(kShortQuietMs)));
+        mute.lines.push_back(Line(kTimedOutError));
+        mute.lines.push_back(Line(kTimedOutResult));
+        mute.lines.push_back(Line(kDescriptorFail));
+        rows.push_back(mute);
+
+        // A few bytes at a time, each well within the quiet period, the whole far beyond it:
+        // under 8 KiB a minute. Every arrival counts, not a buffer's worth of them.
+        WholeRun trickle = Succeeding("ByHandDescriptorTrickle" + scheme, endpoint);
+        trickle.descriptorFaults = "\nslow=700,piece=16\n";
+        rows.push_back(trickle);
+
+        // The body comes slowly for longer than the quiet period, then the connection is
+        // reset: the failure keeps the platform's error and is no stall.
+        WholeRun reset =
+            DescriptorFailing("ByHandDescriptorResetAfterASlowBlock" + scheme, endpoint);
+        reset.descriptorFaults = "\nslow=700,piece=16,reset=64\n";
+        reset.lines.push_back(OneOf(kResetErrors));
+        reset.lines.push_back(OneOf(kResetResults));
+        reset.lines.push_back(Line(kDescriptorFail));
+        reset.absentLines = {TimedOutLine(kShortQuietMs), kTimedOutResult};
+        rows.push_back(reset);
     }
-    // A few bytes at a time, each well within the quiet period, the whole far beyond it. Under
-    // Wine the platform's download reports a moving body per 8 KiB it buffers, so its pieces
-    // are large enough to be seen.
-    WholeRun trickle = Succeeding("ByHandDescriptorTricklehttps", Endpoint::Https);
-    trickle.descriptorFaults = "\nslow=700,piece=16\n";
-    rows.push_back(trickle);
     WholeRun pieces = Succeeding("ByHandInstallerTricklehttp", Endpoint::Http);
     pieces.installerFaults = "\nslow=1000,piece=32768\n";
     rows.push_back(pieces);
@@ -382,6 +412,14 @@ std::vector<WholeRun> StallRows() {
     WholeRun shipped = DescriptorStall("DescriptorStallShippedPeriodhttp", Endpoint::Http,
                                        kShippedQuietPeriodMs, kLongStall);
     shipped.runLimitMs = kShippedQuietPeriodMs + kRunTimeoutMs;
+    if (windows_time_outs::UnderWine()) {
+        // A copy of the program runs without the tests' seam: Wine names its time-out by the
+        // socket's error, which the program takes for what it says. The wait still ends after
+        // the shipped period.
+        shipped.lines = {Line(kInstallerSuccess), Line(kInstallerRun), Line(kWineTimedOutError),
+                         Line(kWineTimedOutResult), Line(kDescriptorFail)};
+        shipped.waitedOut = kWineTimedOutError;
+    }
     rows.push_back(shipped);
     return rows;
 }
@@ -809,6 +847,42 @@ std::vector<WholeRun> MissingFileRows() {
     return {descriptor, agent};
 }
 
+// Through a proxy, as companies reach their service: the user's system proxy points at squid
+// (tools/with-proxy.sh), whose access log must show every request of the run: the size query and
+// the download of each file, over http as a GET of the whole URL and over https as a tunnel of
+// its own.
+// Wine's connection check opens its own connection to the service, past the proxy: it shows in
+// no log line, and the run goes on all the same.
+std::vector<WholeRun> ProxyRows() {
+    if (!ProxyRuns()) return {};
+    const char* const files[] = {"/app/Velmora%20ActiveX%207i_jp.exe",
+                                 "/app/update/velmora_server.exe", "/app/update/QLUpdate.exe"};
+    WholeRun http = Completing("ProxyCompletesHttp", Endpoint::Http);
+    // A tunnel kept open would carry the next request unseen: every answer closes its own.
+    WholeRun https = Completing("ProxyCompletesHttps", Endpoint::Https);
+    https.installerFaults = https.descriptorFaults = https.agentFaults = Repeat("close", 2);
+    // A proxy that refuses the installer to this program: the installer step fails five times
+    // with the proxy's 403, and the update-agent step runs all the same.
+    WholeRun refused = InstallerFailing("ByHandProxyRefusesTheInstallerhttp", Endpoint::Http, "");
+    refused.road = Road::ByHand;
+    refused.lines.insert(refused.lines.begin(), Line("HttpStatus fail___(403)"));
+    for (const char* file : files) {
+        for (int request = 0; request < 2; ++request) {
+            http.proxied.push_back(std::string("GET {root}") + file + " 200");
+            https.proxied.push_back("CONNECT {server} 200");
+        }
+    }
+    for (int request = 0; request < 10; ++request)
+        refused.proxied.push_back(std::string("GET {root}") + files[0] + " 403");
+    for (const char* file : {files[1], files[2]}) {
+        for (int request = 0; request < 2; ++request)
+            refused.proxied.push_back(std::string("GET {root}") + file + " 200");
+    }
+    std::vector<WholeRun> rows = {http, https, refused};
+    for (WholeRun& row : rows) row.throughProxy = true;
+    return rows;
+}
+
 std::vector<WholeRun> AllRows() {
     std::vector<WholeRun> cases = {Completing("CompletesHttp", Endpoint::Http),
                                    Completing("CompletesHttps", Endpoint::Https)};
@@ -845,6 +919,7 @@ std::vector<WholeRun> AllRows() {
     cases.push_back(PlantedTempLinks(Endpoint::Https));
     cases.push_back(PlantedTempLinks(Endpoint::Http));
     for (WholeRun& c : StallRows()) cases.push_back(c);
+    for (WholeRun& c : ProxyRows()) cases.push_back(c);
     return cases;
 }
 

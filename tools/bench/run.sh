@@ -176,8 +176,9 @@ engine_download() {
   record "${name}_peak" "${measured#* }"
 }
 
-# Each engine right after its platform floor (the same calls in the least loop,
-# download_bench.exe), with curl beside them for context.
+# The program's one engine over both schemes right after its platform floor (the same calls in
+# the least loop, download_bench.exe), with curl beside them for context; the platform's moniker
+# download, which carried http before, beside them for comparison.
 measure_downloads() {
   progress "downloads of $DOWNLOAD_MIB MiB, $DOWNLOAD_RUNS runs each"
   head -c $((DOWNLOAD_MIB * 1024 * 1024)) /dev/urandom >"$VELMORA_SERVER_ROOT/bench.bin"
@@ -196,11 +197,9 @@ measure_downloads() {
       engine_download direct "$url/bench.bin" bench.bin "direct_$scheme"
     done
     engine_download floor-moniker "$http/bench.bin" bench.bin floor_moniker_http
-    engine_download moniker "$http/bench.bin" bench.bin moniker_http
   done
-  # The same engines on a sixteenth of the file: flat memory means the same peak.
+  # The same engine on a sixteenth of the file: flat memory means the same peak.
   engine_download direct "$https/small.bin" small.bin direct_small
-  engine_download moniker "$http/small.bin" small.bin moniker_small
   rm -f "$VELMORA_SERVER_ROOT/bench.bin" "$VELMORA_SERVER_ROOT/small.bin"
 }
 
