@@ -117,3 +117,23 @@ HANDLE OpenFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD
 HANDLE OpenEntryIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share) {
     return OpenIn(folder, name, access, share, kOpen, 0, nullptr);
 }
+
+std::vector<FolderEntry> ListEntriesIn(HANDLE folder) {
+    constexpr DWORD kListBuffer = 64 * 1024;
+    std::vector<FolderEntry> entries;
+    std::vector<BYTE> buffer(kListBuffer);
+    FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+    while (GetFileInformationByHandleEx(folder, kind, buffer.data(), kListBuffer)) {
+        kind = FileIdBothDirectoryInfo;
+        for (BYTE* at = buffer.data();;) {
+            auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(at);
+            std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+            bool isFolder = (entry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                            !(entry->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+            if (name != L"." && name != L"..") entries.push_back({name, isFolder});
+            if (entry->NextEntryOffset == 0) break;
+            at += entry->NextEntryOffset;
+        }
+    }
+    return entries;
+}

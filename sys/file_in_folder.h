@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <string>
+#include <vector>
 
 // Entries opened by their bare name inside a folder the caller holds open, never through the
 // folder's path: whatever has become of the path meanwhile (a junction or symbolic link in
@@ -47,3 +48,14 @@ HANDLE OpenFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD
 
 // Opens the existing entry name inside folder, a file or a folder, as itself.
 HANDLE OpenEntryIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share);
+
+// One entry of a folder's listing; folder is false for a link to a folder, which is an entry
+// of its own, never the folder it leads to.
+struct FolderEntry {
+    std::wstring name;
+    bool folder;
+};
+
+// The entries of the held folder but "." and "..", listed through its handle, never through
+// its path; empty when it cannot be listed.
+std::vector<FolderEntry> ListEntriesIn(HANDLE folder);

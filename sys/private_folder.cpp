@@ -11,7 +11,6 @@ namespace {
 
 constexpr int kNameTries = 16;
 constexpr ULONG kRandomBytes = 16;
-constexpr DWORD kListBuffer = 64 * 1024;
 constexpr int kEmptyRounds = 100;
 constexpr DWORD kEmptyPauseMs = 50;
 // Folders below the held one are emptied to this depth; the process only makes flat ones.
@@ -31,36 +30,10 @@ bool RandomName(const wchar_t* prefix, std::wstring& name) {
     return true;
 }
 
-struct Entry {
-    std::wstring name;
-    bool folder;
-};
-
-// The entries of the held folder, listed through its handle, never through its path.
-std::vector<Entry> EntriesIn(HANDLE folder) {
-    std::vector<Entry> entries;
-    std::vector<BYTE> buffer(kListBuffer);
-    FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
-    while (GetFileInformationByHandleEx(folder, kind, buffer.data(), kListBuffer)) {
-        kind = FileIdBothDirectoryInfo;
-        for (BYTE* at = buffer.data();;) {
-            auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(at);
-            std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
-            // A link to a folder is removed as itself, like a file.
-            bool isFolder = (entry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                            !(entry->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-            if (name != L"." && name != L"..") entries.push_back({name, isFolder});
-            if (entry->NextEntryOffset == 0) break;
-            at += entry->NextEntryOffset;
-        }
-    }
-    return entries;
-}
-
 void RemoveEntriesIn(HANDLE folder, int depth);
 
 // A folder inside is emptied through its own handle, then removed as itself.
-void RemoveEntryIn(HANDLE folder, const Entry& entry, int depth) {
+void RemoveEntryIn(HANDLE folder, const FolderEntry& entry, int depth) {
     if (!entry.folder) {
         RemoveFileIn(folder, entry.name);
         return;
@@ -73,16 +46,16 @@ void RemoveEntryIn(HANDLE folder, const Entry& entry, int depth) {
 }
 
 void RemoveEntriesIn(HANDLE folder, int depth) {
-    for (const Entry& entry : EntriesIn(folder)) RemoveEntryIn(folder, entry, depth);
+    for (const FolderEntry& entry : ListEntriesIn(folder)) RemoveEntryIn(folder, entry, depth);
 }
 
 // A removed file stays listed until the last handle to it is closed, and a program that has
 // just ended may still hold its image for a moment; the folder can only go once it is empty.
 void EmptyFolder(HANDLE folder) {
     for (int round = 0; round < kEmptyRounds; ++round) {
-        if (EntriesIn(folder).empty()) return;
+        if (ListEntriesIn(folder).empty()) return;
         RemoveEntriesIn(folder, kEmptyDepth);
-        if (EntriesIn(folder).empty()) return;
+        if (ListEntriesIn(folder).empty()) return;
         Sleep(kEmptyPauseMs);
     }
 }

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr DWORD kListBuffer = 64 * 1024;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // NT SERVICE\TrustedInstaller, which owns what Windows itself installs.
 constexpr DWORD kTrustedInstallerRids[] = {80,         956008885,  3418522649,
@@ -39,23 +38,6 @@ bool OwnerIsTrusted(HANDLE entry) {
 
 OwnerCheckCall g_ownerCheck = OwnerIsTrusted;
 
-std::vector<std::wstring> NamesIn(HANDLE folder) {
-    std::vector<std::wstring> names;
-    std::vector<BYTE> buffer(kListBuffer);
-    FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
-    while (GetFileInformationByHandleEx(folder, kind, buffer.data(), kListBuffer)) {
-        kind = FileIdBothDirectoryInfo;
-        for (BYTE* at = buffer.data();;) {
-            auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(at);
-            std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
-            if (name != L"." && name != L"..") names.push_back(name);
-            if (entry->NextEntryOffset == 0) break;
-            at += entry->NextEntryOffset;
-        }
-    }
-    return names;
-}
-
 }  // namespace
 
 bool FindEntryOfAnotherOwner(HANDLE folder, std::wstring& found) {
@@ -63,10 +45,10 @@ bool FindEntryOfAnotherOwner(HANDLE folder, std::wstring& found) {
         found = L".";
         return true;
     }
-    for (const std::wstring& name : NamesIn(folder)) {
-        ScopedKernelHandle entry(OpenEntryIn(folder, name, READ_CONTROL, kShareAll));
+    for (const FolderEntry& listed : ListEntriesIn(folder)) {
+        ScopedKernelHandle entry(OpenEntryIn(folder, listed.name, READ_CONTROL, kShareAll));
         if (!entry || !g_ownerCheck(entry.Get())) {
-            found = name;
+            found = listed.name;
             return true;
         }
     }
