@@ -75,9 +75,12 @@ refused() {  # reason, arguments...
 }
 refused "not 64 hex digits" "$setup_exe" bad.exe "" --publisher "${PUBLISHER:1}"
 refused "not 64 hex digits" "$setup_exe" bad.exe "" --publisher "x${PUBLISHER:1}"
+# Two more pins that differ from the publisher's in its last digit, whatever that digit is (the
+# keys are made anew for every run), and the certificate's pin, which is the publisher's again.
+other_digits=$(printf '%s' 0123456789abcdef | tr -d "${PUBLISHER:63:1}")
 refused "at most four" --publisher "$PUBLISHER" --publisher "$OTHER" --publisher "$AUTHORITY" \
-  --publisher-cert publisher.der --publisher "${PUBLISHER:0:63}0" --publisher "${PUBLISHER:0:63}1" \
-  "$setup_exe" bad.exe ""
+  --publisher-cert publisher.der --publisher "${PUBLISHER:0:63}${other_digits:0:1}" \
+  --publisher "${PUBLISHER:0:63}${other_digits:1:1}" "$setup_exe" bad.exe ""
 refused "not a readable PEM or DER certificate" "$setup_exe" bad.exe "" --publisher-cert garbage.pem
 refused "not a readable PEM or DER certificate" "$setup_exe" bad.exe "" --publisher-cert broken.pem
 refused "cannot read the file" "$setup_exe" bad.exe "" --publisher-cert missing.pem
