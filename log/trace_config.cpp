@@ -5,6 +5,7 @@
 
 #include "log/trace_sink.h"
 #include "log/trace_test_hook.h"
+#include "sys/module_info.h"
 #include "sys/path_text.h"
 #include "sys/reg_key.h"
 #include "sys/scoped_handle.h"
@@ -13,19 +14,6 @@ namespace {
 
 const wchar_t kTraceKey[] = L"Software\\Velmora";
 constexpr DWORD kTextUnits = MAX_PATH;
-
-constexpr DWORD kLongestPath = 32768;
-
-// The whole file name of module, however long; empty when the system gives none.
-std::wstring WholeModulePath(HMODULE module) {
-    for (DWORD units = MAX_PATH; units <= kLongestPath; units *= 2) {
-        std::vector<wchar_t> path(units, L'\0');
-        DWORD length = GetModuleFileNameW(module, path.data(), units);
-        if (length == 0) return std::wstring();
-        if (length < units) return std::wstring(path.data(), length);
-    }
-    return std::wstring();
-}
 
 // Null: the file name of the module that holds this code.
 const wchar_t* g_modulePathForTesting = nullptr;
@@ -57,7 +45,7 @@ std::wstring GetTraceProgramPath() {
         ScopedLibrary module;
         if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                                reinterpret_cast<LPCWSTR>(&InitTraceLog), module.Receive()))
-            path = WholeModulePath(module.Get());
+            path = GetModuleFileNameOf(module.Get());
     }
     // Never cut: a path cut to a buffer would name another file's log.
     DWORD units = GetLongPathNameW(path.c_str(), nullptr, 0);

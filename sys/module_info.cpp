@@ -10,17 +10,17 @@
 // The longest path the system gives a module.
 constexpr DWORD kLongestPath = 32768;
 
-std::wstring GetModulePath() {
-    // A path cut to its buffer would name another file (its .ini, its log, its compatibility
-    // value): the buffer grows until the whole path fits.
+std::wstring GetModuleFileNameOf(HMODULE module) {
     for (DWORD units = MAX_PATH; units <= kLongestPath; units *= 2) {
         std::vector<wchar_t> path(units, L'\0');
-        DWORD length = GetModuleFileNameW(GetModuleHandleW(nullptr), path.data(), units);
+        DWORD length = GetModuleFileNameW(module, path.data(), units);
         if (length == 0) return std::wstring();
         if (length < units) return std::wstring(path.data(), wcsnlen(path.data(), length));
     }
     return std::wstring();
 }
+
+std::wstring GetModulePath() { return GetModuleFileNameOf(GetModuleHandleW(nullptr)); }
 
 std::wstring GetModuleDir() { return DirOfPath(GetModulePath()); }
 

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <windows.h>
 #include <string>
+
+// The whole file name of module, however long: a path cut to a buffer would name another file
+// (its .ini, its log, its compatibility value). Empty when the system gives none.
+std::wstring GetModuleFileNameOf(HMODULE module);
 
 // Facts about the program's own file.
 std::wstring GetModulePath();
