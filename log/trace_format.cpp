@@ -22,20 +22,23 @@ std::string ToAnsiLossy(const std::wstring& text) {
     return std::string(buffer.data());
 }
 
+}  // namespace
+
 // In the C runtime's locale, as the messages are written; '?' for what that locale cannot hold.
-std::string NarrowModuleName(const std::wstring& moduleName) {
+std::string HeaderModuleName(const std::wstring& moduleName) {
     std::string name;
     if (FormatNarrowWith(name, "%S", moduleName.c_str())) return name;
     return ToAnsiLossy(moduleName);
 }
 
-}  // namespace
+TraceClock TraceClockOf(const SYSTEMTIME& time) {
+    return TraceClock{time.wYear,   time.wMonth,  time.wDay,         time.wHour,
+                      time.wMinute, time.wSecond, time.wMilliseconds};
+}
 
 std::string FormatHeaderText(const SYSTEMTIME& time, const std::wstring& moduleName,
                              unsigned processId, unsigned threadId) {
-    TraceClock clock{time.wYear,   time.wMonth,  time.wDay,         time.wHour,
-                     time.wMinute, time.wSecond, time.wMilliseconds};
-    return TraceHeaderText(clock, NarrowModuleName(moduleName), processId, threadId);
+    return TraceHeaderText(TraceClockOf(time), HeaderModuleName(moduleName), processId, threadId);
 }
 
 bool FormatNarrow(std::string& out, const char* format, va_list args) {

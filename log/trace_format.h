@@ -14,6 +14,11 @@
 std::string FormatHeaderText(const SYSTEMTIME& time, const std::wstring& moduleName,
                              unsigned processId, unsigned threadId);
 
+// The two halves of FormatHeaderText, for a writer that converts the module name once: the
+// name as the header shows it in the C runtime's current locale, and the clock of a line.
+std::string HeaderModuleName(const std::wstring& moduleName);
+TraceClock TraceClockOf(const SYSTEMTIME& time);
+
 // printf-style narrow formatting ("%S" is a wide string). False when the C runtime cannot
 // format it, typically a wide argument the current code page cannot represent.
 bool FormatNarrow(std::string& out, const char* format, va_list args);

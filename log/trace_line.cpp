@@ -8,17 +8,25 @@ const wchar_t kWideFormatFail[] = L"(Format fail)";
 
 namespace {
 
-void AppendPadded(std::string& out, unsigned value, std::size_t width) {
-    std::string digits = std::to_string(value);
-    if (digits.size() < width) out.append(width - digits.size(), '0');
-    out += digits;
+// Digits straight into the line: a header is made for every line written.
+void AppendPadded(std::string& out, std::uint32_t value, std::size_t width) {
+    char digits[10];
+    std::size_t count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    if (count < width) out.append(width - count, '0');
+    while (count > 0) out += digits[--count];
 }
 
 }  // namespace
 
 std::string TraceHeaderText(const TraceClock& clock, const std::string& moduleName,
                             std::uint32_t processId, std::uint32_t threadId) {
-    std::string header = "[";
+    std::string header;
+    header.reserve(48 + moduleName.size());
+    header += '[';
     AppendPadded(header, clock.year, 4);
     header += '-';
     AppendPadded(header, clock.month, 2);
@@ -35,9 +43,9 @@ std::string TraceHeaderText(const TraceClock& clock, const std::string& moduleNa
     header += "][";
     header += moduleName;
     header += '(';
-    header += std::to_string(processId);
+    AppendPadded(header, processId, 1);
     header += "), T:";
-    header += std::to_string(threadId);
+    AppendPadded(header, threadId, 1);
     header += ']';
     return header;
 }

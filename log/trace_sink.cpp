@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <clocale>
 #include <cstdio>
 
 #include "log/trace_format.h"
@@ -19,6 +20,11 @@ DWORD g_traceMode = TraceOff;
 FILE* g_traceFile = nullptr;
 std::wstring g_traceLogPath;
 std::wstring g_traceModuleName;
+// The module name as the line headers show it, and the C runtime's code page it was converted
+// in: converted again only when a scope has changed the locale since.
+std::string g_headerModuleName;
+unsigned g_headerCodePage = 0;
+bool g_headerNameValid = false;
 // Whether the log file the sink opened last was opened with the right to change its access
 // list, which only a user who holds that right may have it opened with.
 bool g_logGrantable = false;
@@ -30,6 +36,17 @@ void TakeSettings(const TraceSinkSettings& settings) {
     g_traceMode = settings.mode;
     g_traceLogPath = settings.logPath;
     g_traceModuleName = settings.moduleName;
+    g_headerNameValid = false;
+}
+
+const std::string& HeaderModuleNameNow() {
+    unsigned codePage = ___lc_codepage_func();
+    if (!g_headerNameValid || codePage != g_headerCodePage) {
+        g_headerModuleName = HeaderModuleName(g_traceModuleName);
+        g_headerCodePage = codePage;
+        g_headerNameValid = true;
+    }
+    return g_headerModuleName;
 }
 
 // Append mode holds the log file only while a line is written: at start and after every line
@@ -191,7 +208,8 @@ bool OpenTraceSink() { return OpenSink(0); }
 std::string FormatTraceHeader() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    return FormatHeaderText(now, g_traceModuleName, GetCurrentProcessId(), GetCurrentThreadId());
+    return TraceHeaderText(TraceClockOf(now), HeaderModuleNameNow(), GetCurrentProcessId(),
+                           GetCurrentThreadId());
 }
 
 TraceLineGuard::TraceLineGuard() {

@@ -54,7 +54,8 @@ void StartTraceSink(const TraceSinkSettings& settings);
 // log path it opens nothing, not even the console.
 bool OpenTraceSink();
 
-// Line header for the current moment and the calling thread.
+// Line header for the current moment and the calling thread; called under g_traceLock, as it
+// keeps the module name converted between lines.
 std::string FormatTraceHeader();
 
 // Holds g_traceLock for one whole line; in append mode the log file is open only within it.

@@ -1,5 +1,6 @@
 #include "sys/starting_user.h"
 
+#include <mutex>
 #include <vector>
 
 #include "sys/object_security.h"
@@ -63,10 +64,7 @@ constexpr SECURITY_INFORMATION kCheckedSecurity =
     OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
     LABEL_SECURITY_INFORMATION;
 
-bool TokenMayAccess(HANDLE limited, HANDLE object, DWORD access) {
-    std::vector<BYTE> descriptor;
-    if (limited == nullptr || !ReadObjectSecurity(object, kCheckedSecurity, descriptor))
-        return false;
+bool TokenMayAccess(HANDLE limited, const std::vector<BYTE>& descriptor, DWORD access) {
     GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
                                FILE_ALL_ACCESS};
     MapGenericMask(&access, &mapping);
@@ -74,16 +72,43 @@ bool TokenMayAccess(HANDLE limited, HANDLE object, DWORD access) {
     DWORD privilegesSize = sizeof(privileges);
     DWORD granted = 0;
     BOOL allowed = FALSE;
-    return AccessCheck(descriptor.data(), limited, access, &mapping, &privileges, &privilegesSize,
-                       &granted, &allowed) &&
+    return AccessCheck(const_cast<BYTE*>(descriptor.data()), limited, access, &mapping, &privileges,
+                       &privilegesSize, &granted, &allowed) &&
            allowed;
 }
 
+// The answer for the process's own token depends on nothing but the descriptor and the access
+// asked for, so the last answer serves again for the same two: an appending log asks for its
+// file at every line, and the descriptor is still read and compared every time.
+class RememberedAnswer {
+  public:
+    bool MayAccess(HANDLE limited, const std::vector<BYTE>& descriptor, DWORD access) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (m_known && access == m_access && descriptor == m_descriptor) return true;
+        if (!TokenMayAccess(limited, descriptor, access)) return false;
+        m_descriptor = descriptor;
+        m_access = access;
+        m_known = true;
+        return true;
+    }
+
+  private:
+    std::mutex m_lock;
+    bool m_known = false;
+    DWORD m_access = 0;
+    std::vector<BYTE> m_descriptor;
+};
+
 bool LimitedTokenMayAccess(HANDLE object, DWORD access) {
-    if (!g_ignoreLinkForTesting)
-        return TokenMayAccess(TheStartingUserToken().limited.Get(), object, access);
+    std::vector<BYTE> descriptor;
+    if (!ReadObjectSecurity(object, kCheckedSecurity, descriptor)) return false;
+    if (!g_ignoreLinkForTesting) {
+        static RememberedAnswer remembered;
+        HANDLE limited = TheStartingUserToken().limited.Get();
+        return limited != nullptr && remembered.MayAccess(limited, descriptor, access);
+    }
     StartingUserToken fresh = ReadStartingUserToken();
-    return TokenMayAccess(fresh.limited.Get(), object, access);
+    return fresh.limited && TokenMayAccess(fresh.limited.Get(), descriptor, access);
 }
 
 StartingUserAccessCall g_startingUserAccess = LimitedTokenMayAccess;

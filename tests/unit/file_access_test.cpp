@@ -587,4 +587,25 @@ TEST(StartingUserAccess, FailsClosedWithoutALinkedToken) {
     IgnoreLinkedTokenForTesting(false);
 }
 
+// The answer for one access list is remembered; an object whose list has changed since is
+// asked about again.
+TEST(StartingUserAccess, AnswersAgainWhenTheAccessListChanges) {
+    ScopedKernelHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(event.IsValid());
+    const struct {
+        const wchar_t* sddl;
+        bool allowed;
+    } steps[] = {{L"D:P(A;;GA;;;WD)", true}, {L"D:P", false}, {L"D:P(A;;GA;;;WD)", true}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(testing::Message() << step.sddl);
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(step.sddl, SDDL_REVISION_1,
+                                                                         &descriptor, nullptr));
+        BOOL set = SetKernelObjectSecurity(event.Get(), DACL_SECURITY_INFORMATION, descriptor);
+        LocalFree(descriptor);
+        ASSERT_TRUE(set);
+        EXPECT_EQ(StartingUserMayAccess(event.Get(), GENERIC_READ), step.allowed);
+    }
+}
+
 }  // namespace

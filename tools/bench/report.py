@@ -94,7 +94,8 @@ def rows(s):
                            lambda r, v: r <= 1.1))
     # Time per line against the floor's time per line.
     for mode, floor, floor_name, goal in ((2, "plain", "fprintf+fflush", 1.3),
-                                          (3, "append", "open+append+close", 1.5)):
+                                          (3, "append", "open+append+close", 1.5),
+                                          (3, "proved_append", "open+prove+append+close", 1.5)):
         name, floor_key = "mode%d_lines_per_s" % mode, "%s_lines_per_s" % floor
         if has(name, floor_key):
             out.append(Row("trace mode %d, 2 threads" % mode, "ms/1k lines",
