@@ -32,13 +32,12 @@ build: setup dist/velmora-stamp
 	@cmake --build $(BUILD) -j$(JOBS) -- --no-print-directory
 
 # The stamping tool for the Linux machines that prepare copies; its Windows twin comes from
-# the cross build above. It reads the PE headers with the program's own parse.
-STAMP_SOURCES := tools/stamp/velmora_stamp.cpp install/program_image.cpp \
-	install/publisher_pins.cpp install/der_certificate.cpp install/sha256.cpp
-dist/velmora-stamp: $(STAMP_SOURCES) tools/stamp/stamp_image.h tools/stamp/certificate_file.h \
-	install/program_image.h install/publisher_pins.h install/der_certificate.h install/sha256.h
+# the cross build above, from the same list of files (tools/stamp/sources.txt, one a line). It
+# reads the PE headers with the program's own parse.
+STAMP_FILES := $(shell cat tools/stamp/sources.txt)
+dist/velmora-stamp: tools/stamp/sources.txt $(STAMP_FILES)
 	@mkdir -p dist
-	g++ -std=c++17 -Os -Wall -Wextra -I. -o $@ $(STAMP_SOURCES)
+	g++ -std=c++17 -Os -Wall -Wextra -I. -o $@ $(filter %.cpp,$(STAMP_FILES))
 
 # The pure logic built for Linux with clang, for its sanitizer tests and the fuzzers.
 native: setup

@@ -44,7 +44,7 @@ void StartupReport::Finish() {
     if (m_osVersionKnown && m_osMajor >= 6) m_app.WriteRegcompatibility();
 
     TraceMsg(m_scope, "ModulePath: %S", m_modulePath.c_str());
-    TraceMsg(m_scope, "ModuleName: %S", BaseNameOfPath(m_modulePath).c_str());
+    TraceMsg(m_scope, "ModuleName: %S", StemOfPathOrEmpty(m_modulePath).c_str());
     std::wstring version = GetFileVersionString(m_modulePath.c_str());
     TraceMsg(m_scope, "ModuleVersion: %S", version.c_str());
 }

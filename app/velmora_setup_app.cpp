@@ -19,7 +19,7 @@ BOOL CVelmora_SetupApp::InitInstance() {
     FuncTrace scope("CVelmora_SetupApp::InitInstance");
 
     std::wstring modulePath = GetModulePath();
-    PresetAddress preset = LoadPresetAddress(BaseNameOfPath(modulePath));
+    PresetAddress preset = LoadPresetAddress(StemOfPathOrEmpty(modulePath));
     if (preset.automatic) m_bAutoSetup = 1;
     m_publisherPins = LoadStampedPins();
 

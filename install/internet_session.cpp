@@ -67,7 +67,7 @@ void BoundWaits(FuncTrace& scope, HINTERNET request) {
 }
 
 HINTERNET OpenInternetSession() {
-    std::wstring agent = NameWithoutExtension(GetModuleName());
+    std::wstring agent = StemOfNameOrWholeName(GetModuleName());
     return LazyApi::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
 }
 

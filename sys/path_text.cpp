@@ -113,13 +113,13 @@ std::wstring NameOfPath(const std::wstring& path) {
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-std::wstring BaseNameOfPath(const std::wstring& path) {
+std::wstring StemOfPathOrEmpty(const std::wstring& path) {
     std::wstring name = NameOfPath(path);
     size_t dot = name.rfind(L'.');
     return dot == std::wstring::npos ? std::wstring() : name.substr(0, dot);
 }
 
-std::wstring NameWithoutExtension(const std::wstring& name) {
+std::wstring StemOfNameOrWholeName(const std::wstring& name) {
     size_t dot = name.rfind(L'.');
     return dot == std::wstring::npos ? name : name.substr(0, dot);
 }

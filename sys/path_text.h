@@ -9,12 +9,11 @@
 std::wstring DirOfPath(const std::wstring& path);
 std::wstring NameOfPath(const std::wstring& path);
 
-// The file name of a path without its extension; empty when the name has no full stop, so
-// that such a name never carries an address.
-std::wstring BaseNameOfPath(const std::wstring& path);
-
-// A file name without the part from its last full stop on; the whole name without one.
-std::wstring NameWithoutExtension(const std::wstring& name);
+// The stem of a file name: the name without the part from its last full stop on. For a name
+// without a full stop the stem of a path's file name is empty, so that such a name never
+// carries an address, and the stem of a name alone is the whole name.
+std::wstring StemOfPathOrEmpty(const std::wstring& path);
+std::wstring StemOfNameOrWholeName(const std::wstring& name);
 
 // The text without any backslash at its start, or at its end ("C:\Temp\\" gives "C:\Temp"); a
 // drive's root keeps one ("C:\\" gives "C:\", never the drive-relative "C:").

@@ -84,6 +84,14 @@ refused "at most four" --publisher "$PUBLISHER" --publisher "$OTHER" --publisher
 refused "not a readable PEM or DER certificate" "$setup_exe" bad.exe "" --publisher-cert garbage.pem
 refused "not a readable PEM or DER certificate" "$setup_exe" bad.exe "" --publisher-cert broken.pem
 refused "cannot read the file" "$setup_exe" bad.exe "" --publisher-cert missing.pem
+# A folder where a file belongs is a file that cannot be read, for each file the tool reads.
+refused "cannot read the file" "$setup_exe" bad.exe "" --publisher-cert "$work"
+refused "cannot read the file" --pin-of "$work"
+status=0
+tool "$work" bad.exe files.example.com 2>refusal.txt || status=$?
+[ "$status" -eq 3 ] || fail "velmora-stamp with a folder for IN: exit $status, expected 3"
+grep -q "cannot read $work" refusal.txt || fail "a folder for IN: $(cat refusal.txt)"
+[ ! -e bad.exe ] || fail "velmora-stamp with a folder for IN: wrote a copy"
 refused "more than one certificate" "$setup_exe" bad.exe "" \
   --publisher-cert "$signed_dir/fake_installer_pinned.exe"
 refused "the address is empty" "$setup_exe" bad.exe ""

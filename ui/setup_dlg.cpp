@@ -40,7 +40,7 @@ std::wstring WindowText(HWND window) {
 }
 
 // The caption of the program's message boxes: its file name without the extension.
-std::wstring ApplicationName() { return NameWithoutExtension(GetModuleName()); }
+std::wstring ApplicationName() { return StemOfNameOrWholeName(GetModuleName()); }
 
 }  // namespace
 

@@ -368,30 +368,6 @@ TEST(PlainFileForWriting, ANewFileOpensForAGrantOnlyOnProof) {
     EXPECT_TRUE(plain.IsValid());
 }
 
-// Device names in every spelling are refused as text, before anything is opened.
-TEST(PlainFilePath, RefusesDevicesInEverySpelling) {
-    const struct {
-        const wchar_t* path;
-        bool plain;
-    } cases[] = {
-        {L"C:\\logs\\trace.log", true},
-        {L"C:/logs/trace.log", true},
-        {L"\\\\server\\share\\trace.log", true},
-        {L"\\\\?\\UNC\\server\\share\\trace.log", true},
-        {L"//./pipe/x", false},
-        {L"\\/.\\pipe\\x", false},
-        {L"//./COM10", false},
-        {L"\\\\localhost\\pipe\\x", false},
-        {L"//127.0.0.1/PIPE/x", false},
-        {L"\\\\localhost\\pipe.\\x", false},
-        {L"\\\\server\\mailslot\\x", false},
-        {L"\\\\?\\UNC\\localhost\\pipe\\x", false},
-        {L"/?\?/C:/x", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(IsPlainFilePath(c.path), c.plain) << fixture::ToUtf8(c.path);
-}
-
 std::wstring Lowered(std::wstring text) {
     for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
     return text;

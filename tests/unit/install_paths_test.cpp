@@ -4,27 +4,8 @@
 #include <string>
 
 #include "install/install_paths.h"
-#include "sys/path_text.h"
 
 namespace {
-
-TEST(InstallPaths, TrimTrailingBackslashesRemovesEveryOne) {
-    const struct {
-        std::wstring path;
-        std::wstring trimmed;
-    } cases[] = {
-        {L"C:\\Temp\\", L"C:\\Temp"},
-        {L"C:\\Temp\\\\\\", L"C:\\Temp"},
-        {L"C:\\Temp", L"C:\\Temp"},
-        {L"C:\\Users\\me\\AppData\\Local\\Temp\\", L"C:\\Users\\me\\AppData\\Local\\Temp"},
-        {L"C:\\", L"C:\\"},
-        {L"C:\\\\", L"C:\\"},
-        {L"\\\\", L""},
-        {L"", L""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(TrimTrailingBackslashes(c.path), c.trimmed) << c.path.size();
-}
 
 // Found through the Windows directory, whatever the user's environment says.
 TEST(InstallPaths, MachineTempDirectoryLiesInTheWindowsDirectory) {

@@ -2,33 +2,6 @@
 
 #include "tests/support/child_process.h"
 #include "sys/module_info.h"
-#include "sys/path_text.h"
-
-TEST(ModuleInfo, PathPartsTable) {
-    struct Case {
-        const wchar_t* path;
-        const wchar_t* dir;
-        const wchar_t* name;
-        const wchar_t* baseName;
-        const wchar_t* nameWithoutExtension;
-    };
-    const Case cases[] = {
-        {L"C:\\Setup\\Velmora_Setup.exe", L"C:\\Setup", L"Velmora_Setup.exe", L"Velmora_Setup",
-         L"Velmora_Setup"},
-        {L"Velmora_Setup.exe", L"", L"Velmora_Setup.exe", L"Velmora_Setup", L"Velmora_Setup"},
-        {L"C:\\Setup\\Velmora_Setup", L"C:\\Setup", L"Velmora_Setup", L"", L"Velmora_Setup"},
-        {L"C:\\a.b\\setup.x.exe", L"C:\\a.b", L"setup.x.exe", L"setup.x", L"setup.x"},
-        {L"C:\\Setup\\", L"C:\\Setup", L"", L"", L""},
-        {L"", L"", L"", L"", L""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "path case " << (&c - cases));
-        EXPECT_EQ(DirOfPath(c.path), c.dir);
-        EXPECT_EQ(NameOfPath(c.path), c.name);
-        EXPECT_EQ(BaseNameOfPath(c.path), c.baseName);
-        EXPECT_EQ(NameWithoutExtension(NameOfPath(c.path)), c.nameWithoutExtension);
-    }
-}
 
 TEST(ModuleInfo, ModulePathIsThisTestProgram) {
     EXPECT_EQ(GetModuleName(), L"module_info_test.exe");

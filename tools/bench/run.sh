@@ -138,6 +138,8 @@ measure_size() {
   progress "sizes"
   record size_setup "$(stat -c %s "$setup_exe")"
   record size_floor "$(stat -c %s "$bench/bench_floor.exe")"
+  # The stamping tool is built beside the setup program.
+  record size_stamp "$(stat -c %s "$(dirname "$setup_exe")/velmora-stamp.exe")"
 }
 
 # From process start to the first dialog shown and serving messages, seen from inside Wine.

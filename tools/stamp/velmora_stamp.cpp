@@ -5,20 +5,23 @@
 // stamped first and signed afterwards.
 // velmora-stamp --pin-of FILE: prints the pin and subject of every certificate in FILE (a
 // certificate, or a signed program with its signer's chain).
+//
+// Files are read and written with the C runtime alone: the tool stays small enough to hand
+// around, and a path given on the command line reaches the system as it was typed.
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <memory>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #ifdef _WIN32
 #include <io.h>
+
+#include "sys/scoped_handle.h"
 #else
 #include <unistd.h>
 #endif
@@ -32,68 +35,107 @@ constexpr int kExitRefused = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitIo = 3;
 
-bool ReadImage(const std::filesystem::path& path, std::vector<unsigned char>& image) {
-    std::ifstream in(path, std::ios::binary);
+// Write permission for the owner, the group or anyone; the Windows runtime sets all three from
+// the read-only attribute.
+constexpr unsigned kAnyWrite = 0222;
+
+#ifdef _WIN32
+using FileStatus = struct _stat64;
+int StatusOf(const char* path, FileStatus& status) { return _stat64(path, &status); }
+// Windows has no symbolic links in the runtime's view: the status of the name is the status.
+int NameStatusOf(const char* path, FileStatus& status) { return _stat64(path, &status); }
+int OpenForAppending(const char* path) { return _open(path, _O_WRONLY | _O_APPEND | _O_BINARY); }
+int CloseDescriptor(int descriptor) { return _close(descriptor); }
+void CopyPermissions(const char* path, const FileStatus& from) {
+    _chmod(path, from.st_mode & (_S_IREAD | _S_IWRITE));
+}
+// Replaces an existing file in one step; rename() refuses to.
+bool MoveInPlace(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+#else
+using FileStatus = struct stat;
+int StatusOf(const char* path, FileStatus& status) { return stat(path, &status); }
+int NameStatusOf(const char* path, FileStatus& status) { return lstat(path, &status); }
+int OpenForAppending(const char* path) { return open(path, O_WRONLY | O_APPEND); }
+int CloseDescriptor(int descriptor) { return close(descriptor); }
+void CopyPermissions(const char* path, const FileStatus& from) {
+    chmod(path, from.st_mode & 07777);
+}
+bool MoveInPlace(const char* from, const char* to) { return std::rename(from, to) == 0; }
+#endif
+
+bool IsNotFound(int error) { return error == ENOENT || error == ENOTDIR; }
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using ScopedFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// The whole file, or false when it cannot be opened or read to its end (a directory, too).
+bool ReadImage(const char* path, std::vector<unsigned char>& image) {
+    ScopedFile in(std::fopen(path, "rb"));
     if (!in) return false;
-    image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    image.clear();
+    unsigned char chunk[64 * 1024];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, in.get())) > 0)
+        image.insert(image.end(), chunk, chunk + got);
+    return std::ferror(in.get()) == 0;
 }
 
 // A file of this name did not exist and is now this run's own, or null. Exclusive creation
 // keeps the tool from ever truncating a file that happens to carry the name.
-std::FILE* CreateNewFile(const std::filesystem::path& path) {
+ScopedFile CreateNewFile(const std::string& path) {
 #ifdef _WIN32
     int descriptor =
-        _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-    return descriptor < 0 ? nullptr : _fdopen(descriptor, "wb");
+        _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    return ScopedFile(descriptor < 0 ? nullptr : _fdopen(descriptor, "wb"));
 #else
     int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-    return descriptor < 0 ? nullptr : fdopen(descriptor, "wb");
+    return ScopedFile(descriptor < 0 ? nullptr : fdopen(descriptor, "wb"));
 #endif
 }
 
 enum class NewFile { NameTaken, NotCreated, Incomplete, Written };
 
-NewFile WriteNewFile(const std::filesystem::path& path, const std::vector<unsigned char>& image) {
-    std::FILE* out = CreateNewFile(path);
-    if (out == nullptr) return errno == EEXIST ? NewFile::NameTaken : NewFile::NotCreated;
-    bool written = std::fwrite(image.data(), 1, image.size(), out) == image.size();
-    bool closed = std::fclose(out) == 0;
+NewFile WriteNewFile(const std::string& path, const std::vector<unsigned char>& image) {
+    ScopedFile out = CreateNewFile(path);
+    if (!out) return errno == EEXIST ? NewFile::NameTaken : NewFile::NotCreated;
+    bool written = std::fwrite(image.data(), 1, image.size(), out.get()) == image.size();
+    // Closing flushes: a full disk shows only here.
+    bool closed = std::fclose(out.release()) == 0;
     return written && closed ? NewFile::Written : NewFile::Incomplete;
 }
 
 // Why an OUT that stands there cannot be replaced, or null when it can: only a regular file
 // that this user may write is ever replaced, and only once the new copy is whole.
-const char* WhyOutCannotBeReplaced(const std::filesystem::path& path) {
-    std::error_code error;
-    std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
-    if (status.type() == std::filesystem::file_type::not_found) return nullptr;
-    if (error || status.type() != std::filesystem::file_type::regular) return "not a regular file";
-    using std::filesystem::perms;
-    const perms anyWrite = perms::owner_write | perms::group_write | perms::others_write;
-    if ((status.permissions() & anyWrite) == perms::none) return "read-only";
+const char* WhyOutCannotBeReplaced(const char* path) {
+    FileStatus status;
+    if (NameStatusOf(path, status) != 0) return IsNotFound(errno) ? nullptr : "not a regular file";
+    if ((status.st_mode & S_IFMT) != S_IFREG) return "not a regular file";
+    if ((status.st_mode & kAnyWrite) == 0) return "read-only";
     // Opening for appending writes nothing, but fails where writing would.
-    std::ofstream probe(path, std::ios::binary | std::ios::app);
-    return probe ? nullptr : "not writable";
+    int probe = OpenForAppending(path);
+    if (probe < 0) return "not writable";
+    CloseDescriptor(probe);
+    return nullptr;
 }
 
 // The new copy, complete, under a name of its own beside OUT; empty with why set otherwise.
-std::filesystem::path WriteBeside(const std::filesystem::path& path,
-                                  const std::vector<unsigned char>& image, const char*& why) {
+std::string WriteBeside(const std::string& path, const std::vector<unsigned char>& image,
+                        const char*& why) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::filesystem::path candidate = path;
-        candidate += ".stamping" + std::to_string(attempt);
+        std::string candidate = path + ".stamping" + std::to_string(attempt);
         switch (WriteNewFile(candidate, image)) {
             case NewFile::Written:
                 return candidate;
             case NewFile::NameTaken:
                 continue;
-            case NewFile::Incomplete: {
-                std::error_code ignored;
-                std::filesystem::remove(candidate, ignored);
+            case NewFile::Incomplete:
+                std::remove(candidate.c_str());
                 why = "cannot write the new copy beside it";
                 return {};
-            }
             case NewFile::NotCreated:
                 why = "cannot create a new file beside it";
                 return {};
@@ -105,17 +147,15 @@ std::filesystem::path WriteBeside(const std::filesystem::path& path,
 
 // Puts the new copy in OUT's place in one step, so that OUT is either the whole stamped copy or
 // what stood there before. The only file ever removed is this run's own new one, on failure.
-const char* WriteImage(const std::filesystem::path& path, const std::vector<unsigned char>& image) {
+const char* WriteImage(const char* path, const std::vector<unsigned char>& image) {
     if (const char* why = WhyOutCannotBeReplaced(path)) return why;
     const char* why = nullptr;
-    std::filesystem::path partial = WriteBeside(path, image, why);
+    std::string partial = WriteBeside(path, image, why);
     if (partial.empty()) return why;
-    std::error_code error;
-    std::filesystem::file_status out = std::filesystem::status(path, error);
-    if (!error) std::filesystem::permissions(partial, out.permissions(), error);
-    std::filesystem::rename(partial, path, error);
-    if (!error) return nullptr;
-    std::filesystem::remove(partial, error);
+    FileStatus out;
+    if (StatusOf(path, out) == 0) CopyPermissions(partial.c_str(), out);
+    if (MoveInPlace(partial.c_str(), path)) return nullptr;
+    std::remove(partial.c_str());
     return "cannot put the new copy in its place";
 }
 
@@ -132,7 +172,7 @@ void PrintUsage() {
 // The certificates of the file at path, or why there are none.
 const char* ReadCertificates(const char* path, std::vector<velmora_stamp::Bytes>& certificates) {
     std::vector<unsigned char> file;
-    if (!ReadImage(std::filesystem::path(path), file)) return "cannot read the file";
+    if (!ReadImage(path, file)) return "cannot read the file";
     switch (velmora_stamp::ReadCertificateFile(file, certificates)) {
         case velmora_stamp::CertificateFile::Certificates:
             return nullptr;
@@ -177,10 +217,38 @@ const char* PinOfCertificateFile(const char* path, PublisherPin& pin) {
     return nullptr;
 }
 
-bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-    std::error_code error;
-    if (!std::filesystem::exists(b, error)) return false;
-    return std::filesystem::equivalent(a, b, error) || error;
+#ifdef _WIN32
+// Two names for one file share the volume and the file index; false when it cannot be read.
+bool ReadFileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION& identity) {
+    ScopedKernelHandle file(
+        CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file.IsValid() && GetFileInformationByHandle(file.Get(), &identity);
+}
+
+bool IsSameObject(const char* a, const char* b, const FileStatus&, const FileStatus&) {
+    BY_HANDLE_FILE_INFORMATION first = {};
+    BY_HANDLE_FILE_INFORMATION second = {};
+    // Whatever cannot be told apart counts as the same: IN is never written.
+    if (!ReadFileIdentity(a, first) || !ReadFileIdentity(b, second)) return true;
+    return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
+}
+#else
+bool IsSameObject(const char*, const char*, const FileStatus& a, const FileStatus& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+#endif
+
+// Whether b names the file a names. A b that does not exist is another file; an a that does not
+// exist is left to the reading to report.
+bool IsSameFile(const char* a, const char* b) {
+    FileStatus second;
+    if (StatusOf(b, second) != 0) return false;
+    FileStatus first;
+    if (StatusOf(a, first) != 0) return !IsNotFound(errno);
+    return IsSameObject(a, b, first, second);
 }
 
 }  // namespace
@@ -227,8 +295,8 @@ int main(int argc, char** argv) {
         PrintUsage();
         return kExitUsage;
     }
-    const std::filesystem::path inPath(arguments[0]);
-    const std::filesystem::path outPath(arguments[1]);
+    const char* inPath = arguments[0].c_str();
+    const char* outPath = arguments[1].c_str();
     const std::string& address = arguments[2];
 
     if (IsSameFile(inPath, outPath)) {
@@ -237,7 +305,7 @@ int main(int argc, char** argv) {
     }
     std::vector<unsigned char> image;
     if (!ReadImage(inPath, image)) {
-        std::fprintf(stderr, "velmora-stamp: cannot read %s\n", arguments[0].c_str());
+        std::fprintf(stderr, "velmora-stamp: cannot read %s\n", inPath);
         return kExitIo;
     }
     velmora_stamp::StampResult result = velmora_stamp::StampImage(image, address, pins);
@@ -247,12 +315,12 @@ int main(int argc, char** argv) {
         return kExitRefused;
     }
     if (const char* why = WriteImage(outPath, image)) {
-        std::fprintf(stderr, "velmora-stamp: cannot write %s: %s; it is left as it was\n",
-                     arguments[1].c_str(), why);
+        std::fprintf(stderr, "velmora-stamp: cannot write %s: %s; it is left as it was\n", outPath,
+                     why);
         return kExitIo;
     }
-    std::printf("velmora-stamp: %s -> %s with address %s\n", arguments[0].c_str(),
-                arguments[1].c_str(), address.empty() ? "(none)" : address.c_str());
+    std::printf("velmora-stamp: %s -> %s with address %s\n", inPath, outPath,
+                address.empty() ? "(none)" : address.c_str());
     for (const PublisherPin& pin : pins)
         std::printf("velmora-stamp: publisher pin %s\n", PinText(pin).c_str());
     return 0;
