@@ -6,9 +6,9 @@
 #include "sys/scoped_handle.h"
 #include "sys/starting_user_test_hook.h"
 
-namespace {
+TestSeam<bool> g_ignoreLinkedToken{false};
 
-bool g_ignoreLinkForTesting = false;
+namespace {
 
 // Every privilege the token holds, for removal.
 std::vector<LUID_AND_ATTRIBUTES> PrivilegesOf(HANDLE token) {
@@ -41,7 +41,7 @@ StartingUserToken ReadStartingUserToken() {
         !GetTokenInformation(process.Get(), TokenElevationType, &type, sizeof(type), &size))
         return result;
     TOKEN_LINKED_TOKEN linked = {};
-    if (type == TokenElevationTypeFull && !g_ignoreLinkForTesting &&
+    if (type == TokenElevationTypeFull && !g_ignoreLinkedToken.Get() &&
         GetTokenInformation(process.Get(), TokenLinkedToken, &linked, sizeof(linked), &size)) {
         result.limited.Reset(linked.LinkedToken);
         return result;
@@ -80,15 +80,15 @@ bool TokenMayAccess(HANDLE limited, HANDLE object, DWORD access) {
 }
 
 bool LimitedTokenMayAccess(HANDLE object, DWORD access) {
-    if (!g_ignoreLinkForTesting)
+    if (!g_ignoreLinkedToken.Get())
         return TokenMayAccess(TheStartingUserToken().limited.Get(), object, access);
     StartingUserToken fresh = ReadStartingUserToken();
     return TokenMayAccess(fresh.limited.Get(), object, access);
 }
 
-StartingUserAccessCall g_startingUserAccess = LimitedTokenMayAccess;
-
 }  // namespace
+
+TestSeam<StartingUserAccessCall> g_startingUserAccess{LimitedTokenMayAccess};
 
 HANDLE CreateStartingUserToken() {
     ScopedKernelHandle process;
@@ -118,13 +118,7 @@ HANDLE CreateStartingUserToken() {
 }
 
 bool StartingUserMayAccess(HANDLE object, DWORD access) {
-    return g_startingUserAccess(object, access);
+    return g_startingUserAccess.Get()(object, access);
 }
 
-void IgnoreLinkedTokenForTesting(bool ignore) { g_ignoreLinkForTesting = ignore; }
 
-StartingUserAccessCall ReplaceStartingUserAccessForTesting(StartingUserAccessCall call) {
-    StartingUserAccessCall previous = g_startingUserAccess;
-    g_startingUserAccess = call;
-    return previous;
-}
