@@ -49,8 +49,7 @@ const WaitingCalls kPlatformCalls = {
     },
     [](HINTERNET request, LPCWSTR headers, DWORD headersLength, LPVOID optional,
        DWORD optionalLength) {
-        return LazyApi::HttpSendRequestW(request, headers, headersLength, optional,
-                                         optionalLength);
+        return LazyApi::HttpSendRequestW(request, headers, headersLength, optional, optionalLength);
     },
     [](HINTERNET file, LPDWORD available, DWORD flags, DWORD_PTR context) {
         return LazyApi::InternetQueryDataAvailable(file, available, flags, context);

@@ -19,7 +19,8 @@ SetDefaultDllDirectoriesCall LookUpInKernel32() { return g_setDefaultDllDirector
 TestSeam<SetDefaultDllDirectoriesLookup> g_setDefaultDllDirectoriesLookup{LookUpInKernel32};
 
 bool RestrictDllSearchToSystemFolder() {
-    SetDefaultDllDirectoriesCall setDefaultDllDirectories = g_setDefaultDllDirectoriesLookup.Get()();
+    SetDefaultDllDirectoriesCall setDefaultDllDirectories =
+        g_setDefaultDllDirectoriesLookup.Get()();
     return setDefaultDllDirectories != nullptr &&
            setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
 }

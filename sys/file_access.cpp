@@ -74,4 +74,3 @@ bool GrantUsersHandleAccess(HANDLE object) {
     if (!UsersFirstDescriptor(oldDacl, newDacl, descriptor)) return false;
     return g_setHandleSecurity.Get()(object, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
 }
-

@@ -23,8 +23,7 @@ constexpr ULONG kOpenReparsePoint = 0x200000;
 constexpr ULONG kCaseInsensitive = 0x40;
 
 const SystemFunction<NtCreateFileCall> g_ntCreateFile(SystemDll::NtDll, "NtCreateFile");
-const SystemFunction<StatusToErrorCall> g_statusToError(SystemDll::NtDll,
-                                                        "RtlNtStatusToDosError");
+const SystemFunction<StatusToErrorCall> g_statusToError(SystemDll::NtDll, "RtlNtStatusToDosError");
 
 bool IsBareName(const std::wstring& name) {
     if (name.empty() || name == L"." || name == L"..") return false;

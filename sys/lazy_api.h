@@ -51,8 +51,8 @@ class LazyFunction<Result(WINAPI*)(Args...)> {
 
 namespace LazyApi {
 
-constexpr HRESULT kMissingFunction = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_WIN32,
-                                                  ERROR_PROC_NOT_FOUND);
+constexpr HRESULT kMissingFunction =
+    MAKE_HRESULT(SEVERITY_ERROR, FACILITY_WIN32, ERROR_PROC_NOT_FOUND);
 
 // version.dll
 inline const LazyFunction<decltype(&::GetFileVersionInfoSizeW)> GetFileVersionInfoSizeW{
@@ -107,9 +107,10 @@ inline const LazyFunction<decltype(&::DeleteUrlCacheEntryW)> DeleteUrlCacheEntry
 // wintrust.dll
 inline const LazyFunction<decltype(&::WinVerifyTrust)> WinVerifyTrust{
     SystemDll::WinTrust, "WinVerifyTrust", {kMissingFunction}};
-inline const LazyFunction<decltype(&::WTHelperProvDataFromStateData)>
-    WTHelperProvDataFromStateData{SystemDll::WinTrust, "WTHelperProvDataFromStateData", {nullptr}};
+inline const LazyFunction<decltype(&::WTHelperProvDataFromStateData)> WTHelperProvDataFromStateData{
+    SystemDll::WinTrust, "WTHelperProvDataFromStateData", {nullptr}};
 inline const LazyFunction<decltype(&::WTHelperGetProvSignerFromChain)>
-    WTHelperGetProvSignerFromChain{SystemDll::WinTrust, "WTHelperGetProvSignerFromChain", {nullptr}};
+    WTHelperGetProvSignerFromChain{
+        SystemDll::WinTrust, "WTHelperGetProvSignerFromChain", {nullptr}};
 
 }  // namespace LazyApi

@@ -32,7 +32,7 @@ bool AskWorkstationService(DWORD& major, DWORD& minor) {
 }
 
 const SystemFunction<LONG(WINAPI*)(PRTL_OSVERSIONINFOW)> g_rtlGetVersion(SystemDll::NtDll,
-                                                                          "RtlGetVersion");
+                                                                         "RtlGetVersion");
 
 bool AskNtDll(RTL_OSVERSIONINFOW& info) {
     auto rtlGetVersion = g_rtlGetVersion.Get();
@@ -86,7 +86,8 @@ bool QueryNativeVersion(DWORD& major, DWORD& minor) {
 void QueryVersionFunctions(DWORD& major, DWORD& minor) {
     OSVERSIONINFOEXW info = {};
     info.dwOSVersionInfoSize = sizeof(info);
-    if (g_osVersionPlatform.Get()->versionFunctions(info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+    if (g_osVersionPlatform.Get()->versionFunctions(info) &&
+        info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
         major = info.dwMajorVersion;
         minor = info.dwMinorVersion;
     }
@@ -119,7 +120,6 @@ bool IsOSVersionAtLeast(DWORD major, DWORD minor) {
     return VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_PLATFORMID, mask) !=
            FALSE;
 }
-
 
 bool GetOSVersion(DWORD& major, DWORD& minor) {
     major = 0;

@@ -120,5 +120,3 @@ HANDLE CreateStartingUserToken() {
 bool StartingUserMayAccess(HANDLE object, DWORD access) {
     return g_startingUserAccess.Get()(object, access);
 }
-
-

@@ -54,4 +54,3 @@ bool FindEntryOfAnotherOwner(HANDLE folder, std::wstring& found) {
     }
     return false;
 }
-

@@ -747,9 +747,7 @@ WholeRun ForeignEntryInTheSiteFolder() {
         ASSERT_TRUE(std::filesystem::create_directories(SiteDir()));
         ASSERT_TRUE(WriteWholeFile(SiteEntry(L"planted.dll"), "the user's"));
     };
-    row.verify = [](Run&) {
-        EXPECT_EQ(ReadWholeFile(SiteEntry(L"planted.dll")), "the user's");
-    };
+    row.verify = [](Run&) { EXPECT_EQ(ReadWholeFile(SiteEntry(L"planted.dll")), "the user's"); };
     return row;
 }
 
