@@ -38,7 +38,7 @@ class LazyFunction<Result(WINAPI*)(Args...)> {
         : m_function(dll, name), m_missing(missing) {}
 
     Result operator()(Args... args) const {
-        Result(WINAPI * function)(Args...) = m_function.Get();
+        auto function = m_function.Get();
         if (function != nullptr) return function(args...);
         SetLastError(ERROR_PROC_NOT_FOUND);
         return m_missing.Get();
