@@ -1,6 +1,5 @@
 #include "install/internet_session.h"
 
-#include <atomic>
 #include <cwchar>
 #include <initializer_list>
 
@@ -44,10 +43,20 @@ bool CrackHttpUrl(const wchar_t* url, HttpUrlParts& parts) {
     return true;
 }
 
-const WaitingCalls kPlatformCalls = {&LazyApi::InternetSetOptionW, &LazyApi::HttpSendRequestW,
-                                     &LazyApi::InternetQueryDataAvailable,
-                                     &LazyApi::InternetReadFile};
-std::atomic<const WaitingCalls*> g_calls{&kPlatformCalls};
+const WaitingCalls kPlatformCalls = {
+    [](HINTERNET handle, DWORD option, LPVOID buffer, DWORD length) {
+        return LazyApi::InternetSetOptionW(handle, option, buffer, length);
+    },
+    [](HINTERNET request, LPCWSTR headers, DWORD headersLength, LPVOID optional,
+       DWORD optionalLength) {
+        return LazyApi::HttpSendRequestW(request, headers, headersLength, optional, optionalLength);
+    },
+    [](HINTERNET file, LPDWORD available, DWORD flags, DWORD_PTR context) {
+        return LazyApi::InternetQueryDataAvailable(file, available, flags, context);
+    },
+    [](HINTERNET file, LPVOID buffer, DWORD toRead, LPDWORD read) {
+        return LazyApi::InternetReadFile(file, buffer, toRead, read);
+    }};
 
 // Every type, as the platform's own URL open asks for.
 const wchar_t* kAcceptTypes[] = {L"*/*", nullptr};
@@ -60,7 +69,7 @@ void BoundWaits(FuncTrace& scope, HINTERNET request) {
     DWORD periodMs = QuietPeriodMs();
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                          INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        if (g_calls.load()->setOption(request, option, &periodMs, sizeof(periodMs))) continue;
+        if (g_waitingCalls.Get()->setOption(request, option, &periodMs, sizeof(periodMs))) continue;
         TraceMsg(scope, "SetOption fail___(option: %u, lastErr: %d)", static_cast<unsigned>(option),
                  static_cast<int>(GetLastError()));
     }
@@ -85,10 +94,12 @@ bool SendGetRequest(FuncTrace& scope, HINTERNET session, const wchar_t* url, DWO
                                                  kAcceptTypes, flags, kInternetContext));
     if (!sent.request) return false;
     BoundWaits(scope, sent.request.Get());
-    return g_calls.load()->sendRequest(sent.request.Get(), nullptr, 0, nullptr, 0) != FALSE;
+    return g_waitingCalls.Get()->sendRequest(sent.request.Get(), nullptr, 0, nullptr, 0) != FALSE;
 }
 
 }  // namespace
+
+TestSeam<const WaitingCalls*> g_waitingCalls{&kPlatformCalls};
 
 HRESULT SendTracedGetRequest(FuncTrace& scope, const wchar_t* url, DWORD openFlags,
                              HttpGetRequest& sent) {
@@ -115,7 +126,7 @@ HRESULT SendTracedGetRequest(FuncTrace& scope, const wchar_t* url, DWORD openFla
 // nothing more is to come the availability is 0, and a read of the whole buffer confirms the
 // end at once.
 bool ReadArrival(HINTERNET request, void* buffer, DWORD size, DWORD& read) {
-    const WaitingCalls* calls = g_calls.load();
+    const WaitingCalls* calls = g_waitingCalls.Get();
     DWORD available = 0;
     read = 0;
     if (!calls->queryDataAvailable(request, &available, 0, 0)) return false;
@@ -124,10 +135,6 @@ bool ReadArrival(HINTERNET request, void* buffer, DWORD size, DWORD& read) {
 }
 
 const WaitingCalls& PlatformWaitingCalls() { return kPlatformCalls; }
-
-const WaitingCalls* ReplaceWaitingCallsForTesting(const WaitingCalls* calls) {
-    return g_calls.exchange(calls != nullptr ? calls : &kPlatformCalls);
-}
 
 HRESULT TraceInternetFailure(FuncTrace& scope, DWORD error) {
     bool stalled = error == ERROR_INTERNET_TIMEOUT;

@@ -3,12 +3,13 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "sys/test_seam.h"
+
 // For the tests only: the platform calls of a request that take its time-outs or wait under
 // them. Windows refuses a time-out on a handle that does not take it, and ends a wait that
 // outlasts one with ERROR_INTERNET_TIMEOUT. Wine takes every time-out on any handle, and ends
 // such a wait with ERROR_INTERNET_CONNECTION_ABORTED, as it ends a reset connection. A test
-// shows the platform's behaviour on Windows by putting calls of its own in place here (null
-// for the platform's own), and gets back the ones it replaced.
+// shows the platform's behaviour on Windows by putting calls of its own in place here.
 struct WaitingCalls {
     BOOL (*setOption)(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length);
     BOOL(*sendRequest)
@@ -21,4 +22,4 @@ struct WaitingCalls {
 // The platform's own calls.
 const WaitingCalls& PlatformWaitingCalls();
 
-const WaitingCalls* ReplaceWaitingCallsForTesting(const WaitingCalls* calls);
+extern TestSeam<const WaitingCalls*> g_waitingCalls;

@@ -1,21 +1,11 @@
 #include "install/quiet_period.h"
 
-#include <atomic>
-
 #include "install/quiet_period_test_hook.h"
 #include "log/trace_log.h"
 
-namespace {
+TestSeam<unsigned long> g_quietPeriodMs{kQuietPeriodMs};
 
-std::atomic<unsigned long> g_quietPeriodMs{kQuietPeriodMs};
-
-}  // namespace
-
-unsigned long QuietPeriodMs() { return g_quietPeriodMs.load(); }
-
-unsigned long ReplaceQuietPeriodForTesting(unsigned long periodMs) {
-    return g_quietPeriodMs.exchange(periodMs);
-}
+unsigned long QuietPeriodMs() { return g_quietPeriodMs.Get(); }
 
 void TraceTimedOut(FuncTrace& scope) {
     TraceMsg(scope, "Request timed out___(nothing received for %lu ms)", QuietPeriodMs());

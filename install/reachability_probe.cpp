@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <wininet.h>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -38,18 +37,16 @@ void RunCheck(const std::shared_ptr<ProbeState>& state) {
     state->ended.notify_all();
 }
 
-std::atomic<bool> g_refuseProbeThread{false};
-
 // Throws std::system_error when the thread cannot be started.
 void StartCheck(const std::shared_ptr<ProbeState>& state) {
-    if (g_refuseProbeThread.load())
+    if (g_probeThreadRefused.Get())
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     std::thread([state] { RunCheck(state); }).detach();
 }
 
 }  // namespace
 
-bool RefuseProbeThreadForTesting(bool refused) { return g_refuseProbeThread.exchange(refused); }
+TestSeam<bool> g_probeThreadRefused{false};
 
 bool ServiceAnswers(FuncTrace& scope, const std::wstring& url) {
     auto state = std::make_shared<ProbeState>(url);

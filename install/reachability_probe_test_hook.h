@@ -1,5 +1,7 @@
 #pragma once
 
-// For the tests only. A process out of threads cannot start the probe's check; while refused
-// is set, the probe's start fails as the platform's would, and the previous setting comes back.
-bool RefuseProbeThreadForTesting(bool refused);
+#include "sys/test_seam.h"
+
+// For the tests only. A process out of threads cannot start the probe's check; while this is
+// true, the probe's start fails as the platform's would.
+extern TestSeam<bool> g_probeThreadRefused;

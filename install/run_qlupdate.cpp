@@ -38,8 +38,6 @@ const wchar_t kAgentFile[] = L"QLUpdate.exe";
 constexpr DWORD kSiteFolderAccess = kFolderHoldAccess | READ_CONTROL | WRITE_DAC;
 constexpr DWORD kFolderShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
-SiteFolderMadeHook g_siteFolderMadeHook = nullptr;
-
 std::wstring HostValuePath(const std::wstring& host, const wchar_t* rest) {
     return L"Software\\Velmora\\" + host + L"\\" + rest;
 }
@@ -178,11 +176,7 @@ HANDLE StartingUserTokenFor(FuncTrace& scope, HANDLE site, const std::wstring& s
 
 }  // namespace
 
-SiteFolderMadeHook ReplaceSiteFolderMadeHookForTesting(SiteFolderMadeHook hook) {
-    SiteFolderMadeHook previous = g_siteFolderMadeHook;
-    g_siteFolderMadeHook = hook;
-    return previous;
-}
+TestSeam<SiteFolderMadeHook> g_siteFolderMade{nullptr};
 
 StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins,
                         InstallDisplay& display) {
@@ -250,7 +244,7 @@ StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins
         return StepOutcome::Failed;
     }
     grants.site = siteHeld.Get();
-    if (g_siteFolderMadeHook != nullptr) g_siteFolderMadeHook();
+    if (SiteFolderMadeHook hook = g_siteFolderMade.Get()) hook();
     // Admin-only while the agent may run elevated in it; entries of another owner are looked
     // for only once nobody else can add one.
     if (!grants.siteLock.Lock(siteHeld.Get())) {

@@ -15,9 +15,6 @@ namespace {
 const wchar_t kTraceKey[] = L"Software\\Velmora";
 constexpr DWORD kTextUnits = MAX_PATH;
 
-// Null: the file name of the module that holds this code.
-const wchar_t* g_modulePathForTesting = nullptr;
-
 // A value too large for its buffer counts as missing.
 std::wstring ReadTraceText(const std::wstring& name) {
     std::wstring text;
@@ -39,8 +36,8 @@ DWORD ReadTraceModeValue(const std::wstring& name) {
 
 std::wstring GetTraceProgramPath() {
     std::wstring path;
-    if (g_modulePathForTesting != nullptr) {
-        path = g_modulePathForTesting;
+    if (const wchar_t* standIn = g_traceModulePath.Get()) {
+        path = standIn;
     } else {
         ScopedLibrary module;
         if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
@@ -56,11 +53,7 @@ std::wstring GetTraceProgramPath() {
     return std::wstring(longPath.data(), length);
 }
 
-const wchar_t* ReplaceTraceModulePathForTesting(const wchar_t* path) {
-    const wchar_t* previous = g_modulePathForTesting;
-    g_modulePathForTesting = path;
-    return previous;
-}
+TestSeam<const wchar_t*> g_traceModulePath{nullptr};
 
 TraceSinkSettings ReadTraceSettings() {
     std::wstring programPath = GetTraceProgramPath();

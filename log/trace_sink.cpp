@@ -13,9 +13,9 @@
 
 TraceLock g_traceLock;
 
-namespace {
+TestSeam<AllocConsoleCall> g_allocConsole{AllocConsole};
 
-AllocConsoleCall g_allocConsole = AllocConsole;
+namespace {
 DWORD g_traceMode = TraceOff;
 FILE* g_traceFile = nullptr;
 std::wstring g_traceLogPath;
@@ -156,7 +156,7 @@ void OpenLogFileToUsers() {
 void OpenStartingSink(bool allocateConsole, bool grantUsers) {
     switch (g_traceMode) {
         case TraceConsole:
-            if (allocateConsole) g_allocConsole();
+            if (allocateConsole) g_allocConsole.Get()();
             OpenTraceSink();
             break;
         case TraceFile:
@@ -194,12 +194,6 @@ TraceSinkSettings ReplaceTraceSinkForTesting(const TraceSinkSettings& settings) 
     g_traceFile = nullptr;
     TakeSettings(settings);
     OpenStartingSink(false, false);
-    return previous;
-}
-
-AllocConsoleCall ReplaceAllocConsoleForTesting(AllocConsoleCall call) {
-    AllocConsoleCall previous = g_allocConsole;
-    g_allocConsole = call;
     return previous;
 }
 

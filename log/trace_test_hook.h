@@ -1,6 +1,7 @@
 #pragma once
 
 #include "log/trace_sink.h"
+#include "sys/test_seam.h"
 
 // For the tests and the bench only. The program sets its trace log up once, through
 // InitTraceLog, and never touches the sink again; a test that writes lines into a file of its
@@ -13,12 +14,11 @@
 TraceSinkSettings ReplaceTraceSinkForTesting(const TraceSinkSettings& settings);
 
 // Wine without a desktop allocates no console, so a test sees that console mode asks for one
-// by standing in for AllocConsole here; gives back the call it replaced.
+// by standing in for AllocConsole here.
 using AllocConsoleCall = BOOL(WINAPI*)();
-AllocConsoleCall ReplaceAllocConsoleForTesting(AllocConsoleCall call);
+extern TestSeam<AllocConsoleCall> g_allocConsole;
 
 // Wine reports a program started through its 8.3 name under its long name already, so a test
 // hands GetTraceProgramPath the module file name to start from here, short as Windows may
-// report it; null restores the module's own. Gives back the name it replaced, which must
-// outlive its use.
-const wchar_t* ReplaceTraceModulePathForTesting(const wchar_t* path);
+// report it, which must outlive its use; null is the module's own.
+extern TestSeam<const wchar_t*> g_traceModulePath;

@@ -3,31 +3,24 @@
 #include <windows.h>
 
 #include "sys/dll_search_test_hook.h"
+#include "sys/system_function.h"
 
 namespace {
 
 // Resolved at run time: importing it would keep the program from starting at all on a
 // Windows 7 without the update that brings it, before it could say why.
-SetDefaultDllDirectoriesCall LookUpInKernel32() {
-    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    if (kernel32 == nullptr) return nullptr;
-    FARPROC proc = GetProcAddress(kernel32, "SetDefaultDllDirectories");
-    return reinterpret_cast<SetDefaultDllDirectoriesCall>(reinterpret_cast<void*>(proc));
-}
+const SystemFunction<SetDefaultDllDirectoriesCall> g_setDefaultDllDirectories(
+    SystemDll::Kernel32, "SetDefaultDllDirectories");
 
-SetDefaultDllDirectoriesLookup g_lookUp = LookUpInKernel32;
+SetDefaultDllDirectoriesCall LookUpInKernel32() { return g_setDefaultDllDirectories.Get(); }
 
 }  // namespace
 
+TestSeam<SetDefaultDllDirectoriesLookup> g_setDefaultDllDirectoriesLookup{LookUpInKernel32};
+
 bool RestrictDllSearchToSystemFolder() {
-    SetDefaultDllDirectoriesCall setDefaultDllDirectories = g_lookUp();
+    SetDefaultDllDirectoriesCall setDefaultDllDirectories =
+        g_setDefaultDllDirectoriesLookup.Get()();
     return setDefaultDllDirectories != nullptr &&
            setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
-}
-
-SetDefaultDllDirectoriesLookup ReplaceSetDefaultDllDirectoriesLookupForTesting(
-    SetDefaultDllDirectoriesLookup lookUp) {
-    SetDefaultDllDirectoriesLookup previous = g_lookUp;
-    g_lookUp = lookUp;
-    return previous;
 }

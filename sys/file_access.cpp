@@ -3,9 +3,9 @@
 #include "sys/file_access_test_hook.h"
 #include "sys/object_security.h"
 
-namespace {
+TestSeam<SetHandleSecurityCall> g_setHandleSecurity{SetKernelObjectSecurity};
 
-SetHandleSecurityCall g_setHandleSecurity = SetKernelObjectSecurity;
+namespace {
 
 constexpr DWORD kUsersAccessMask = 0xF0000000;  // GENERIC_READ|WRITE|EXECUTE|ALL
 constexpr DWORD kInheritFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
@@ -72,11 +72,5 @@ bool GrantUsersHandleAccess(HANDLE object) {
     std::vector<BYTE> newDacl;
     SECURITY_DESCRIPTOR descriptor;
     if (!UsersFirstDescriptor(oldDacl, newDacl, descriptor)) return false;
-    return g_setHandleSecurity(object, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
-}
-
-SetHandleSecurityCall ReplaceSetHandleSecurityForTesting(SetHandleSecurityCall call) {
-    SetHandleSecurityCall previous = g_setHandleSecurity;
-    g_setHandleSecurity = call;
-    return previous;
+    return g_setHandleSecurity.Get()(object, DACL_SECURITY_INFORMATION, &descriptor) != FALSE;
 }

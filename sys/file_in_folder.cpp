@@ -3,11 +3,11 @@
 #include <winternl.h>
 
 #include "sys/scoped_handle.h"
+#include "sys/system_function.h"
 
 namespace {
 
-// The native open: the only call that names a file relative to an open folder. ntdll is in
-// every process from its start, so it is looked up, not loaded.
+// The native open: the only call that names a file relative to an open folder.
 using NtCreateFileCall = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES,
                                           PIO_STATUS_BLOCK, PLARGE_INTEGER, ULONG, ULONG, ULONG,
                                           ULONG, PVOID, ULONG);
@@ -22,12 +22,8 @@ constexpr ULONG kNonDirectoryFile = 0x40;
 constexpr ULONG kOpenReparsePoint = 0x200000;
 constexpr ULONG kCaseInsensitive = 0x40;
 
-template <typename Function>
-Function NtDllFunction(const char* name) {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    if (ntdll == nullptr) return nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(ntdll, name)));
-}
+const SystemFunction<NtCreateFileCall> g_ntCreateFile(SystemDll::NtDll, "NtCreateFile");
+const SystemFunction<StatusToErrorCall> g_statusToError(SystemDll::NtDll, "RtlNtStatusToDosError");
 
 bool IsBareName(const std::wstring& name) {
     if (name.empty() || name == L"." || name == L"..") return false;
@@ -36,8 +32,8 @@ bool IsBareName(const std::wstring& name) {
 
 HANDLE OpenIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share, ULONG disposition,
               ULONG options, SECURITY_ATTRIBUTES* security) {
-    static const auto create = NtDllFunction<NtCreateFileCall>("NtCreateFile");
-    static const auto toError = NtDllFunction<StatusToErrorCall>("RtlNtStatusToDosError");
+    NtCreateFileCall create = g_ntCreateFile.Get();
+    StatusToErrorCall toError = g_statusToError.Get();
     if (create == nullptr || toError == nullptr) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return nullptr;

@@ -6,7 +6,7 @@
 
 #include "sys/lazy_api.h"
 #include "sys/os_version_test_hook.h"
-#include "sys/scoped_handle.h"
+#include "sys/system_function.h"
 
 namespace {
 
@@ -31,14 +31,12 @@ bool AskWorkstationService(DWORD& major, DWORD& minor) {
     return true;
 }
 
+const SystemFunction<LONG(WINAPI*)(PRTL_OSVERSIONINFOW)> g_rtlGetVersion(SystemDll::NtDll,
+                                                                         "RtlGetVersion");
+
 bool AskNtDll(RTL_OSVERSIONINFOW& info) {
-    using RtlGetVersionFn = LONG(WINAPI*)(PRTL_OSVERSIONINFOW);
-    ScopedLibrary ntdll(LoadLibraryW(L"NtDll.dll"));
-    if (!ntdll) return false;
-    FARPROC proc = GetProcAddress(ntdll.Get(), "RtlGetVersion");
-    if (proc == nullptr) return false;
-    RtlGetVersionFn rtlGetVersion =
-        reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(proc));
+    auto rtlGetVersion = g_rtlGetVersion.Get();
+    if (rtlGetVersion == nullptr) return false;
     rtlGetVersion(&info);
     return true;
 }
@@ -50,7 +48,12 @@ bool AskVersionFunctions(OSVERSIONINFOEXW& info) {
     return GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info)) != FALSE;
 }
 
-OsVersionPlatform g_platform = {AskWorkstationService, AskNtDll, AskVersionFunctions};
+const OsVersionPlatform kPlatform = {AskWorkstationService, AskNtDll, AskVersionFunctions};
+
+void ForgetCachedVersion() {
+    g_osMajorCache.store(0, std::memory_order_release);
+    g_osMinorCache.store(0, std::memory_order_relaxed);
+}
 
 bool ReadCachedVersion(DWORD& major, DWORD& minor) {
     DWORD cachedMajor = g_osMajorCache.load(std::memory_order_acquire);
@@ -63,7 +66,7 @@ bool ReadCachedVersion(DWORD& major, DWORD& minor) {
 bool QueryWorkstationVersion(DWORD& major, DWORD& minor) {
     DWORD serviceMajor = 0;
     DWORD serviceMinor = 0;
-    if (!g_platform.workstation(serviceMajor, serviceMinor)) return false;
+    if (!g_osVersionPlatform.Get()->workstation(serviceMajor, serviceMinor)) return false;
     g_osMinorCache.store(serviceMinor, std::memory_order_relaxed);
     g_osMajorCache.store(serviceMajor, std::memory_order_release);
     return ReadCachedVersion(major, minor);
@@ -74,7 +77,7 @@ bool QueryWorkstationVersion(DWORD& major, DWORD& minor) {
 bool QueryNativeVersion(DWORD& major, DWORD& minor) {
     RTL_OSVERSIONINFOW info = {};
     info.dwOSVersionInfoSize = sizeof(info);
-    if (!g_platform.native(info) || info.dwMajorVersion == 0) return false;
+    if (!g_osVersionPlatform.Get()->native(info) || info.dwMajorVersion == 0) return false;
     major = info.dwMajorVersion;
     minor = info.dwMinorVersion;
     return true;
@@ -83,7 +86,8 @@ bool QueryNativeVersion(DWORD& major, DWORD& minor) {
 void QueryVersionFunctions(DWORD& major, DWORD& minor) {
     OSVERSIONINFOEXW info = {};
     info.dwOSVersionInfoSize = sizeof(info);
-    if (g_platform.versionFunctions(info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+    if (g_osVersionPlatform.Get()->versionFunctions(info) &&
+        info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
         major = info.dwMajorVersion;
         minor = info.dwMinorVersion;
     }
@@ -101,6 +105,8 @@ void ProbeVersionUpwards(DWORD& major, DWORD& minor) {
 
 }  // namespace
 
+TestSeam<const OsVersionPlatform*> g_osVersionPlatform{&kPlatform, ForgetCachedVersion};
+
 bool IsOSVersionAtLeast(DWORD major, DWORD minor) {
     OSVERSIONINFOEXW info = {};
     info.dwOSVersionInfoSize = sizeof(info);
@@ -113,14 +119,6 @@ bool IsOSVersionAtLeast(DWORD major, DWORD minor) {
     mask = VerSetConditionMask(mask, VER_PLATFORMID, VER_EQUAL);
     return VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_PLATFORMID, mask) !=
            FALSE;
-}
-
-OsVersionPlatform ReplaceOsVersionPlatformForTesting(const OsVersionPlatform& platform) {
-    OsVersionPlatform previous = g_platform;
-    g_platform = platform;
-    g_osMajorCache.store(0, std::memory_order_release);
-    g_osMinorCache.store(0, std::memory_order_relaxed);
-    return previous;
 }
 
 bool GetOSVersion(DWORD& major, DWORD& minor) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "sys/test_seam.h"
+
 // For the tests only. Wine's workstation service always answers, so the methods behind it
 // (the native call, the version functions and the probing) run only when a test stands in
 // for the platform here.
@@ -16,5 +18,5 @@ struct OsVersionPlatform {
     bool (*versionFunctions)(OSVERSIONINFOEXW& info);
 };
 
-// Puts platform in place, empties the version cache and gives back the platform it replaced.
-OsVersionPlatform ReplaceOsVersionPlatformForTesting(const OsVersionPlatform& platform);
+// Every change empties the version cache.
+extern TestSeam<const OsVersionPlatform*> g_osVersionPlatform;

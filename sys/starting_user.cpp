@@ -7,9 +7,9 @@
 #include "sys/scoped_handle.h"
 #include "sys/starting_user_test_hook.h"
 
-namespace {
+TestSeam<bool> g_ignoreLinkedToken{false};
 
-bool g_ignoreLinkForTesting = false;
+namespace {
 
 // Every privilege the token holds, for removal.
 std::vector<LUID_AND_ATTRIBUTES> PrivilegesOf(HANDLE token) {
@@ -42,7 +42,7 @@ StartingUserToken ReadStartingUserToken() {
         !GetTokenInformation(process.Get(), TokenElevationType, &type, sizeof(type), &size))
         return result;
     TOKEN_LINKED_TOKEN linked = {};
-    if (type == TokenElevationTypeFull && !g_ignoreLinkForTesting &&
+    if (type == TokenElevationTypeFull && !g_ignoreLinkedToken.Get() &&
         GetTokenInformation(process.Get(), TokenLinkedToken, &linked, sizeof(linked), &size)) {
         result.limited.Reset(linked.LinkedToken);
         return result;
@@ -102,7 +102,7 @@ class RememberedAnswer {
 bool LimitedTokenMayAccess(HANDLE object, DWORD access) {
     std::vector<BYTE> descriptor;
     if (!ReadObjectSecurity(object, kCheckedSecurity, descriptor)) return false;
-    if (!g_ignoreLinkForTesting) {
+    if (!g_ignoreLinkedToken.Get()) {
         static RememberedAnswer remembered;
         HANDLE limited = TheStartingUserToken().limited.Get();
         return limited != nullptr && remembered.MayAccess(limited, descriptor, access);
@@ -111,9 +111,9 @@ bool LimitedTokenMayAccess(HANDLE object, DWORD access) {
     return fresh.limited && TokenMayAccess(fresh.limited.Get(), descriptor, access);
 }
 
-StartingUserAccessCall g_startingUserAccess = LimitedTokenMayAccess;
-
 }  // namespace
+
+TestSeam<StartingUserAccessCall> g_startingUserAccess{LimitedTokenMayAccess};
 
 HANDLE CreateStartingUserToken() {
     ScopedKernelHandle process;
@@ -143,13 +143,5 @@ HANDLE CreateStartingUserToken() {
 }
 
 bool StartingUserMayAccess(HANDLE object, DWORD access) {
-    return g_startingUserAccess(object, access);
-}
-
-void IgnoreLinkedTokenForTesting(bool ignore) { g_ignoreLinkForTesting = ignore; }
-
-StartingUserAccessCall ReplaceStartingUserAccessForTesting(StartingUserAccessCall call) {
-    StartingUserAccessCall previous = g_startingUserAccess;
-    g_startingUserAccess = call;
-    return previous;
+    return g_startingUserAccess.Get()(object, access);
 }

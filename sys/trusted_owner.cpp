@@ -36,27 +36,21 @@ bool OwnerIsTrusted(HANDLE entry) {
            IsWellKnownSid(owner, WinLocalSystemSid) || IsTrustedInstaller(owner);
 }
 
-OwnerCheckCall g_ownerCheck = OwnerIsTrusted;
-
 }  // namespace
 
+TestSeam<OwnerCheckCall> g_ownerCheck{OwnerIsTrusted};
+
 bool FindEntryOfAnotherOwner(HANDLE folder, std::wstring& found) {
-    if (!g_ownerCheck(folder)) {
+    if (!g_ownerCheck.Get()(folder)) {
         found = L".";
         return true;
     }
     for (const FolderEntry& listed : ListEntriesIn(folder)) {
         ScopedKernelHandle entry(OpenEntryIn(folder, listed.name, READ_CONTROL, kShareAll));
-        if (!entry || !g_ownerCheck(entry.Get())) {
+        if (!entry || !g_ownerCheck.Get()(entry.Get())) {
             found = listed.name;
             return true;
         }
     }
     return false;
-}
-
-OwnerCheckCall ReplaceOwnerCheckForTesting(OwnerCheckCall call) {
-    OwnerCheckCall previous = g_ownerCheck;
-    g_ownerCheck = call;
-    return previous;
 }

@@ -514,16 +514,10 @@ class RowRun {
     }
 
     // The row's quiet period for the worker in this process, the program's own again after.
-    class QuietPeriodForRow {
+    class QuietPeriodForRow : public TestSeam<unsigned long>::Override {
       public:
         explicit QuietPeriodForRow(unsigned long periodMs)
-            : m_saved(ReplaceQuietPeriodForTesting(periodMs != 0 ? periodMs : kQuietPeriodMs)) {}
-        ~QuietPeriodForRow() { ReplaceQuietPeriodForTesting(m_saved); }
-        QuietPeriodForRow(const QuietPeriodForRow&) = delete;
-        QuietPeriodForRow& operator=(const QuietPeriodForRow&) = delete;
-
-      private:
-        unsigned long m_saved;
+            : Override(g_quietPeriodMs, periodMs != 0 ? periodMs : kQuietPeriodMs) {}
     };
 
     // A stalled request is given up once the quiet period has passed since the line before

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "sys/test_seam.h"
 #include "tests/fixtures/fixture_record.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_files.h"
@@ -142,6 +143,16 @@ struct Run {
     std::wstring target;        // what a row points the log or a link at
     std::string targetMode;     // its Unix mode bits before the run
     std::string targetContent;  // a target file's content before the run
+
+    // Puts value in place of the program's own for this run alone (the worker started by hand
+    // runs in this process); the seam is back as it was when the run ends, however it ends.
+    template <typename T>
+    void StandIn(TestSeam<T>& seam, T value) {
+        m_standIns.push_back(std::make_shared<typename TestSeam<T>::Override>(seam, value));
+    }
+
+  private:
+    std::vector<std::shared_ptr<void>> m_standIns;
 };
 
 struct WholeRun {

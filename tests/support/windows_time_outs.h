@@ -54,21 +54,13 @@ inline BOOL ReadBody(HINTERNET file, LPVOID buffer, DWORD toRead, LPDWORD read) 
 
 class WindowsTimeOuts {
   public:
-    WindowsTimeOuts() {
-        if (!windows_time_outs::UnderWine()) return;
-        m_calls = {PlatformWaitingCalls().setOption, windows_time_outs::SendRequest,
-                   windows_time_outs::QueryDataAvailable, windows_time_outs::ReadBody};
-        m_saved = ReplaceWaitingCallsForTesting(&m_calls);
-        m_replaced = true;
-    }
-    ~WindowsTimeOuts() {
-        if (m_replaced) ReplaceWaitingCallsForTesting(m_saved);
-    }
-    WindowsTimeOuts(const WindowsTimeOuts&) = delete;
-    WindowsTimeOuts& operator=(const WindowsTimeOuts&) = delete;
+    WindowsTimeOuts()
+        : m_override(g_waitingCalls,
+                     windows_time_outs::UnderWine() ? &m_calls : &PlatformWaitingCalls()) {}
 
   private:
-    WaitingCalls m_calls = {};
-    const WaitingCalls* m_saved = nullptr;
-    bool m_replaced = false;
+    const WaitingCalls m_calls = {PlatformWaitingCalls().setOption, windows_time_outs::SendRequest,
+                                  windows_time_outs::QueryDataAvailable,
+                                  windows_time_outs::ReadBody};
+    TestSeam<const WaitingCalls*>::Override m_override;
 };

@@ -499,12 +499,11 @@ BOOL RefuseReceiveTimeOut(HINTERNET handle, DWORD option, LPVOID buffer, DWORD l
 TEST_F(EngineEdgeTest, RefusedTimeOutIsTracedAndTheRequestGoesAhead) {
     WaitingCalls refusing = PlatformWaitingCalls();
     refusing.setOption = RefuseReceiveTimeOut;
-    const WaitingCalls* saved = ReplaceWaitingCallsForTesting(&refusing);
+    TestSeam<const WaitingCalls*>::Override calls(g_waitingCalls, &refusing);
     std::wstring url = Url(L"http", Port(L"VELMORA_HTTP_PORT"), kPublishedPath);
     std::wstring target = m_folder.File(L"unbounded.exe");
     int size = GetWebFileSize(url.c_str(), 0);
     HRESULT result = URLDownloadToFileOnHttps(url.c_str(), target.c_str(), nullptr);
-    ReplaceWaitingCallsForTesting(saved);
     EXPECT_EQ(size, static_cast<int>(kFileSize));
     EXPECT_EQ(result, S_OK);
     EXPECT_TRUE(ReadWholeFile(target) == m_body);

@@ -225,7 +225,6 @@ struct WrittenDescriptor {
     std::vector<BYTE> dacl;
 };
 WrittenDescriptor g_written;
-SetHandleSecurityCall g_realSetHandleSecurity = nullptr;
 
 BOOL WINAPI RecordDescriptor(HANDLE object, SECURITY_INFORMATION what,
                              PSECURITY_DESCRIPTOR descriptor) {
@@ -236,7 +235,7 @@ BOOL WINAPI RecordDescriptor(HANDLE object, SECURITY_INFORMATION what,
     if (dacl != nullptr)
         g_written.dacl.assign(reinterpret_cast<BYTE*>(dacl),
                               reinterpret_cast<BYTE*>(dacl) + dacl->AclSize);
-    return g_realSetHandleSecurity(object, what, descriptor);
+    return SetKernelObjectSecurity(object, what, descriptor);
 }
 
 // Wine cannot show it, so the seam does: the grant writes a descriptor whose DACL is present
@@ -253,9 +252,8 @@ TEST_P(GrantOnHandle, WritesThePresentUsersFirstList) {
     ASSERT_TRUE(BuildUsersFirstDacl(users.data(), reinterpret_cast<PACL>(old.data()), expected));
 
     g_written = WrittenDescriptor();
-    g_realSetHandleSecurity = ReplaceSetHandleSecurityForTesting(RecordDescriptor);
+    TestSeam<SetHandleSecurityCall>::Override recorded(g_setHandleSecurity, RecordDescriptor);
     bool granted = GrantUsersHandleAccess(object.Get());
-    ReplaceSetHandleSecurityForTesting(g_realSetHandleSecurity);
     EXPECT_TRUE(granted);
     EXPECT_EQ(g_written.calls, 1);
     EXPECT_EQ(g_written.what, static_cast<SECURITY_INFORMATION>(DACL_SECURITY_INFORMATION));
@@ -268,10 +266,9 @@ TEST_P(GrantOnHandle, WritesThePresentUsersFirstList) {
 // the process's own pseudo-handle.
 TEST(GrantOnHandle, NeverOnAFailedOpen) {
     g_written = WrittenDescriptor();
-    g_realSetHandleSecurity = ReplaceSetHandleSecurityForTesting(RecordDescriptor);
+    TestSeam<SetHandleSecurityCall>::Override recorded(g_setHandleSecurity, RecordDescriptor);
     for (HANDLE failed : {INVALID_HANDLE_VALUE, static_cast<HANDLE>(nullptr)})
         EXPECT_FALSE(GrantUsersHandleAccess(failed));
-    ReplaceSetHandleSecurityForTesting(g_realSetHandleSecurity);
     EXPECT_EQ(g_written.calls, 0);
 }
 
@@ -359,11 +356,11 @@ bool MayNotChangeAccessLists(HANDLE, DWORD access) { return (access & WRITE_DAC)
 
 TEST(PlainFileForWriting, ANewFileOpensForAGrantOnlyOnProof) {
     TempFolder dir(L"velmora_plain");
-    StartingUserAccessCall previous = ReplaceStartingUserAccessForTesting(MayNotChangeAccessLists);
+    TestSeam<StartingUserAccessCall>::Override standIn(g_startingUserAccess,
+                                                       MayNotChangeAccessLists);
     ScopedKernelHandle granted(OpenPlainFileForWritingAsStartingUser(
         dir.File(L"new.log"), READ_CONTROL | WRITE_DAC, true));
     ScopedKernelHandle plain(OpenPlainFileForWritingAsStartingUser(dir.File(L"new.log"), 0, true));
-    ReplaceStartingUserAccessForTesting(previous);
     EXPECT_FALSE(granted.IsValid());
     EXPECT_TRUE(plain.IsValid());
 }
@@ -546,21 +543,18 @@ TEST(StartingUserAccess, FailsClosedWithoutALinkedToken) {
                    {"everyone", L"D:P(A;;GA;;;WD)", true}};
     // Wine's linked token keeps the Administrators group: only the road without a link can
     // be shown here.
-    IgnoreLinkedTokenForTesting(true);
-    {
-        for (const auto& object : objects) {
-            SCOPED_TRACE(object.label);
-            PSECURITY_DESCRIPTOR descriptor = nullptr;
-            ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                object.sddl, SDDL_REVISION_1, &descriptor, nullptr));
-            SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-            ScopedKernelHandle event(CreateEventW(&attributes, TRUE, FALSE, nullptr));
-            LocalFree(descriptor);
-            ASSERT_TRUE(event.IsValid());
-            EXPECT_EQ(StartingUserMayAccess(event.Get(), GENERIC_READ), object.allowed);
-        }
+    TestSeam<bool>::Override withoutLink(g_ignoreLinkedToken, true);
+    for (const auto& object : objects) {
+        SCOPED_TRACE(object.label);
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            object.sddl, SDDL_REVISION_1, &descriptor, nullptr));
+        SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+        ScopedKernelHandle event(CreateEventW(&attributes, TRUE, FALSE, nullptr));
+        LocalFree(descriptor);
+        ASSERT_TRUE(event.IsValid());
+        EXPECT_EQ(StartingUserMayAccess(event.Get(), GENERIC_READ), object.allowed);
     }
-    IgnoreLinkedTokenForTesting(false);
 }
 
 // The answer for one access list is remembered; an object whose list has changed since is

@@ -154,8 +154,8 @@ TEST(LazyApi, WithoutTheDllSearchRestrictionTheProgramRefusesToStart) {
     trace_test::TraceSettings settings(NameOfPath(program));
     settings.SetMode(TraceFile);
     settings.SetText(L".log.path", folder.File(L"trace.log"));
-    auto previous = ReplaceSetDefaultDllDirectoriesLookupForTesting(
-        []() -> SetDefaultDllDirectoriesCall { return nullptr; });
+    TestSeam<SetDefaultDllDirectoriesLookup>::Override withoutTheCall(
+        g_setDefaultDllDirectoriesLookup, []() -> SetDefaultDllDirectoriesCall { return nullptr; });
 
     DWORD setupThread = GetCurrentThreadId();
     bool windowShown = false;
@@ -173,7 +173,6 @@ TEST(LazyApi, WithoutTheDllSearchRestrictionTheProgramRefusesToStart) {
     });
     int exitCode = RunSetupProgram();
     user.join();
-    ReplaceSetDefaultDllDirectoriesLookupForTesting(previous);
 
     EXPECT_EQ(exitCode, 1603);
     EXPECT_FALSE(windowShown);

@@ -112,6 +112,8 @@ bool FakeVersionFunctions(OSVERSIONINFOEXW& info) {
     return g_answers.versionFunctions;
 }
 
+const OsVersionPlatform kFake = {FakeWorkstation, FakeNative, FakeVersionFunctions};
+
 // The version this process runs under as VerifyVersionInfoW sees it.
 void RealVersion(DWORD& major, DWORD& minor) {
     RTL_OSVERSIONINFOW info = {};
@@ -208,12 +210,13 @@ TEST(GetOSVersion, MethodsInTurnAndOnlyTheWorkstationServiceIsCached) {
         SCOPED_TRACE(c.label);
         g_answers = c.answers;
         g_workstationCalls = g_nativeCalls = g_versionFunctionCalls = 0;
-        OsVersionPlatform real = ReplaceOsVersionPlatformForTesting(
-            OsVersionPlatform{FakeWorkstation, FakeNative, FakeVersionFunctions});
         DWORD major = 1, minor = 1, againMajor = 1, againMinor = 1;
-        bool ok = GetOSVersion(major, minor);
-        bool againOk = GetOSVersion(againMajor, againMinor);
-        ReplaceOsVersionPlatformForTesting(real);
+        bool ok = false, againOk = false;
+        {
+            TestSeam<const OsVersionPlatform*>::Override platform(g_osVersionPlatform, &kFake);
+            ok = GetOSVersion(major, minor);
+            againOk = GetOSVersion(againMajor, againMinor);
+        }
         EXPECT_EQ(ok, c.ok);
         EXPECT_EQ(major, c.major);
         EXPECT_EQ(minor, c.minor);

@@ -57,8 +57,8 @@ TEST_P(ProbeUrlTest, LogsTrimmedHostAndProbeUrl) {
     if (c.unanswered) full = std::make_unique<LoopbackListener>(LoopbackListener::QueueFull);
     if (c.threadRefused) full = std::make_unique<LoopbackListener>(LoopbackListener::ListenOnly);
     int port = full ? full->Port() : c.closedPort ? LoopbackListener::ClosedPort() : c.fixedPort;
-    unsigned long savedQuietMs = ReplaceQuietPeriodForTesting(kProbeQuietMs);
-    bool savedRefusal = RefuseProbeThreadForTesting(c.threadRefused);
+    TestSeam<unsigned long>::Override quiet(g_quietPeriodMs, kProbeQuietMs);
+    TestSeam<bool>::Override refused(g_probeThreadRefused, c.threadRefused);
     TraceCapture trace;
     CVelmora_SetupDlg page(state);
     bool sawMessageBox = false;
@@ -85,8 +85,6 @@ TEST_P(ProbeUrlTest, LogsTrimmedHostAndProbeUrl) {
     EXPECT_TRUE(trace.Contains("Server web connect fail___"));
     EXPECT_EQ(trace.Contains("Request timed out___(nothing received for 2000 ms)"), c.unanswered);
     EXPECT_EQ(trace.Contains("Probe thread create fail___"), c.threadRefused);
-    RefuseProbeThreadForTesting(savedRefusal);
-    ReplaceQuietPeriodForTesting(savedQuietMs);
 }
 
 INSTANTIATE_TEST_SUITE_P(

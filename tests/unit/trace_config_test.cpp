@@ -240,10 +240,9 @@ TEST(InitTraceLog, StartThroughTheShortNameUsesTheLongName) {
     TraceSettings settings(L"Long Program Name.exe");
     settings.SetMode(TraceFileAppend);
 
-    const wchar_t* previous = ReplaceTraceModulePathForTesting(shortPath);
+    TestSeam<const wchar_t*>::Override modulePath(g_traceModulePath, shortPath);
     std::wstring programPath = GetTraceProgramPath();
     TraceSinkSettings read = ReadTraceSettings();
-    ReplaceTraceModulePathForTesting(previous);
 
     EXPECT_EQ(programPath, program);
     EXPECT_EQ(read.moduleName, L"Long Program Name.exe");
@@ -255,10 +254,9 @@ TEST(InitTraceLog, StartThroughTheShortNameUsesTheLongName) {
 // settings and log.
 TEST(InitTraceLog, AProgramPathPastMaxPathIsNeverCut) {
     std::wstring program = L"C:\\" + std::wstring(300, L'd') + L"\\Velmora_Setup.exe";
-    const wchar_t* previous = ReplaceTraceModulePathForTesting(program.c_str());
+    TestSeam<const wchar_t*>::Override modulePath(g_traceModulePath, program.c_str());
     std::wstring programPath = GetTraceProgramPath();
     TraceSinkSettings read = ReadTraceSettings();
-    ReplaceTraceModulePathForTesting(previous);
     EXPECT_EQ(programPath, program);
     EXPECT_EQ(read.moduleName, L"Velmora_Setup.exe");
     EXPECT_EQ(read.logPath, program + L".log");

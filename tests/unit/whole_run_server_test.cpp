@@ -649,9 +649,11 @@ std::wstring g_siteLinkTarget;
 
 // Under Wine the nearest to a junction set on the site folder itself: the folder is moved away
 // and a link to another folder takes its name.
+bool g_siteTurned = false;
+
 void TurnSiteFolderIntoLink() {
-    // Once only, even when the row ends early.
-    ReplaceSiteFolderMadeHookForTesting(nullptr);
+    if (g_siteTurned) return;
+    g_siteTurned = true;
     EXPECT_TRUE(RunShell(L"mv '" + UnixPath(SiteDir()) + L"' '" + UnixPath(g_siteMovedTo) +
                          L"' && ln -s '" + UnixPath(g_siteLinkTarget) + L"' '" +
                          UnixPath(SiteDir()) + L"'"));
@@ -673,7 +675,8 @@ WholeRun SiteFolderTurnedIntoLink() {
         ASSERT_NE(run.targetMode, "unreadable");
         g_siteLinkTarget = run.target;
         g_siteMovedTo = run.folder.File(L"moved");
-        ReplaceSiteFolderMadeHookForTesting(TurnSiteFolderIntoLink);
+        g_siteTurned = false;
+        run.StandIn<SiteFolderMadeHook>(g_siteFolderMade, TurnSiteFolderIntoLink);
     };
     row.verify = [](Run& run) {
         EXPECT_TRUE(Exists(g_siteMovedTo)) << "the folder was not moved";
@@ -686,7 +689,6 @@ WholeRun SiteFolderTurnedIntoLink() {
 
 // Wine makes the Unix user the owner of every file: the check of an entry's owner is stood in
 // for (a seam; the worker runs in this process), an entry being the user's when its name says so.
-OwnerCheckCall g_realOwnerCheck = nullptr;
 const wchar_t* const kUsersEntries[] = {L"\\planted.dll", L"\\written.txt"};
 
 bool OwnedByAdministratorsUnlessTheUsers(HANDLE entry) {
@@ -701,10 +703,9 @@ bool OwnedByAdministratorsUnlessTheUsers(HANDLE entry) {
     return true;
 }
 
-void OwnersAsTheNamesSay() {
-    g_realOwnerCheck = ReplaceOwnerCheckForTesting(OwnedByAdministratorsUnlessTheUsers);
+void OwnersAsTheNamesSay(Run& run) {
+    run.StandIn<OwnerCheckCall>(g_ownerCheck, OwnedByAdministratorsUnlessTheUsers);
 }
-void RealOwners() { ReplaceOwnerCheckForTesting(g_realOwnerCheck); }
 
 // Everything in the site folder is the administrators': the agent runs elevated, and while it
 // runs its folder is open to administrators alone; the Users grants follow its run.
@@ -715,9 +716,8 @@ WholeRun AgentRunsInAnAdminOnlyFolder() {
     row.lines = {Line("SiteName: Sales"), Line(kAgentRun),
                  Line(trace_test::EntryText("AddFileAccessAllowedRights")),
                  Line(trace_test::EntryText("AddFileAccessAllowedRights"))};
-    row.arrange = [](Run&) { OwnersAsTheNamesSay(); };
+    row.arrange = [](Run& run) { OwnersAsTheNamesSay(run); };
     row.verify = [](Run&) {
-        RealOwners();
         // Opened to Users in the end, as the base folder, which was never locked: the lock
         // leaves nothing behind.
         EXPECT_EQ(ModeBits(SiteDir()), ModeBits(ProgramFilesDir() + L"\\Velmora"));
@@ -742,15 +742,12 @@ WholeRun ForeignEntryInTheSiteFolder() {
     row.programFilesNew = {L"Velmora\\Sales\\velmora_server.exe", L"Velmora\\Sales\\QLUpdate.exe"};
     row.lines = {Line("SiteName: Sales"), Line(RunsAsTheUser(L"planted.dll")),
                  Line(trace_test::EntryText("AddFileAccessAllowedRights")), Line(kAgentRun)};
-    row.arrange = [](Run&) {
-        OwnersAsTheNamesSay();
+    row.arrange = [](Run& run) {
+        OwnersAsTheNamesSay(run);
         ASSERT_TRUE(std::filesystem::create_directories(SiteDir()));
         ASSERT_TRUE(WriteWholeFile(SiteEntry(L"planted.dll"), "the user's"));
     };
-    row.verify = [](Run&) {
-        RealOwners();
-        EXPECT_EQ(ReadWholeFile(SiteEntry(L"planted.dll")), "the user's");
-    };
+    row.verify = [](Run&) { EXPECT_EQ(ReadWholeFile(SiteEntry(L"planted.dll")), "the user's"); };
     return row;
 }
 
@@ -762,15 +759,14 @@ WholeRun RerunAfterTheAgentWroteAsTheUser() {
     row.agentFolderOpen = "1";
     row.programFilesNew = {};
     row.lines = {Line("SiteName: Sales"), Line(RunsAsTheUser(L"written.txt")), Line(kAgentRun)};
-    row.arrange = [](Run&) {
-        OwnersAsTheNamesSay();
+    row.arrange = [](Run& run) {
+        OwnersAsTheNamesSay(run);
         ASSERT_TRUE(std::filesystem::create_directories(SiteDir()));
         ASSERT_TRUE(WriteWholeFile(SiteEntry(L"velmora_server.exe"), kGoodDescriptor));
         ASSERT_TRUE(CopyProgram(FixturePath(L"fake_agent.exe"), SiteEntry(L"QLUpdate.exe")));
         ASSERT_TRUE(WriteWholeFile(SiteEntry(L"written.txt"), "the agent's, as the user"));
     };
     row.verify = [](Run&) {
-        RealOwners();
         EXPECT_EQ(ReadWholeFile(SiteEntry(L"written.txt")), "the agent's, as the user");
     };
     return row;
