@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <initializer_list>
 
+#include "install/download.h"
 #include "install/internet_session_test_hook.h"
 #include "install/quiet_period.h"
 #include "log/trace_log.h"

@@ -12,11 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "install/https_download.h"
+#include "install/download.h"
 #include "install/internet_session.h"
 #include "install/internet_session_test_hook.h"
 #include "install/url_down_callback.h"
-#include "install/web_file_size.h"
 #include "sys/plain_file.h"
 #include "progress_recorder.h"
 #include "sys/scoped_handle.h"

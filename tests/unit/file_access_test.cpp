@@ -12,7 +12,7 @@
 #include <windows.h>
 #include <sddl.h>
 
-#include "install/traced_file_access.h"
+#include "install/site_folder.h"
 #include "sys/file_access.h"
 #include "sys/file_access_test_hook.h"
 #include "sys/admin_only_security.h"

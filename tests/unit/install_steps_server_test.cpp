@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "install/download.h"
 #include "install/install_display.h"
 #include "install/install_steps.h"
 #include "install/program_launch.h"
