@@ -93,7 +93,9 @@ StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins
         return StepOutcome::Failed;
     }
     std::wstring baseDir = BaseDirectoryPath(programFiles);
+    // Both folders stay held until the grants at the end have gone through their handles.
     ScopedKernelHandle baseHeld;
+    ScopedKernelHandle siteHeld;
     if (!MakeBaseFolder(baseDir, baseHeld)) {
         TraceMsg(scope, "Velmora basedir create fail___");
         return StepOutcome::Failed;
@@ -102,7 +104,7 @@ StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins
     grants.base = baseHeld.Get();
 
     std::wstring siteDir = SiteDirectoryPath(baseDir, siteName);
-    ScopedKernelHandle siteHeld = MakeSiteFolder(baseHeld.Get(), siteDir, siteName);
+    siteHeld = MakeSiteFolder(baseHeld.Get(), siteDir, siteName);
     if (!siteHeld) {
         TraceMsg(scope, "Site dir create fail___");
         return StepOutcome::Failed;
