@@ -30,7 +30,8 @@ std::wstring HostValuePath(const std::wstring& host, const wchar_t* rest) {
 
 // An agent started in a folder that holds an entry of another owner runs with the starting
 // user's own rights, and its folder is the user's as it always was.
-ScopedKernelHandle StartingUserTokenFor(FuncTrace& scope, HANDLE site, const std::wstring& siteDir) {
+ScopedKernelHandle StartingUserTokenFor(FuncTrace& scope, HANDLE site,
+                                        const std::wstring& siteDir) {
     std::wstring found;
     if (!FindEntryOfAnotherOwner(site, found)) return nullptr;
     std::wstring entry = found == L"." ? siteDir : siteDir + L"\\" + found;

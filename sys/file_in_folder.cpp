@@ -32,8 +32,8 @@ bool IsBareName(const std::wstring& name) {
     return name.find_first_of(L"\\/:") == std::wstring::npos;
 }
 
-ScopedKernelHandle OpenIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share, ULONG disposition,
-              ULONG options, SECURITY_ATTRIBUTES* security) {
+ScopedKernelHandle OpenIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
+                          ULONG disposition, ULONG options, SECURITY_ATTRIBUTES* security) {
     static const auto create = NtDllFunction<NtCreateFileCall>("NtCreateFile");
     static const auto toError = NtDllFunction<StatusToErrorCall>("RtlNtStatusToDosError");
     if (create == nullptr || toError == nullptr) {
@@ -76,31 +76,31 @@ bool DeleteWhenClosed(HANDLE entry) {
 
 // Removing an entry deletes a link or a second name, never what it leads to.
 bool RemoveFileIn(HANDLE folder, const std::wstring& name) {
-    ScopedKernelHandle entry = OpenIn(folder, name, DELETE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kOpen,
-                                      kNonDirectoryFile, nullptr);
+    ScopedKernelHandle entry =
+        OpenIn(folder, name, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kOpen,
+               kNonDirectoryFile, nullptr);
     if (!entry) return GetLastError() == ERROR_FILE_NOT_FOUND;
     return DeleteWhenClosed(entry.Get());
 }
 
-ScopedKernelHandle OpenOrCreateFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                            SECURITY_ATTRIBUTES* security) {
+ScopedKernelHandle OpenOrCreateFolderIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                        DWORD share, SECURITY_ATTRIBUTES* security) {
     return OpenIn(folder, name, access, share, kOpenIf, kDirectoryFile, security);
 }
 
-ScopedKernelHandle CreateNewFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                       SECURITY_ATTRIBUTES* security) {
+ScopedKernelHandle CreateNewFileIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                   DWORD share, SECURITY_ATTRIBUTES* security) {
     return OpenIn(folder, name, access, share, kCreate, kNonDirectoryFile, security);
 }
 
-ScopedKernelHandle CreateFreshFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                         SECURITY_ATTRIBUTES* security) {
+ScopedKernelHandle CreateFreshFileIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                     DWORD share, SECURITY_ATTRIBUTES* security) {
     if (!RemoveFileIn(folder, name)) return nullptr;
     return CreateNewFileIn(folder, name, access, share, security);
 }
 
-ScopedKernelHandle CreateNewFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                         SECURITY_ATTRIBUTES* security) {
+ScopedKernelHandle CreateNewFolderIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                     DWORD share, SECURITY_ATTRIBUTES* security) {
     return OpenIn(folder, name, access, share, kCreate, kDirectoryFile, security);
 }
 
@@ -108,7 +108,8 @@ ScopedKernelHandle OpenFileIn(HANDLE folder, const std::wstring& name, DWORD acc
     return OpenIn(folder, name, access, share, kOpen, kNonDirectoryFile, nullptr);
 }
 
-ScopedKernelHandle OpenFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share) {
+ScopedKernelHandle OpenFolderIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                DWORD share) {
     return OpenIn(folder, name, access, share, kOpen, kDirectoryFile, nullptr);
 }
 

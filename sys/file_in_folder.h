@@ -15,25 +15,25 @@
 // Opens the folder name inside folder, or creates it when missing; a link under that name is
 // opened as itself, never followed. Whether it is a plain folder is left to the caller. A new
 // folder gets security (may be null for the inherited access).
-ScopedKernelHandle OpenOrCreateFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                            SECURITY_ATTRIBUTES* security = nullptr);
+ScopedKernelHandle OpenOrCreateFolderIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                        DWORD share, SECURITY_ATTRIBUTES* security = nullptr);
 
 // Creates the file name inside folder, atomically with its opening: fails when anything
 // stands under that name already (ERROR_FILE_EXISTS), so the handle is the new file.
-ScopedKernelHandle CreateNewFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                       SECURITY_ATTRIBUTES* security);
+ScopedKernelHandle CreateNewFileIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                   DWORD share, SECURITY_ATTRIBUTES* security);
 
 // Creates the file name anew inside folder, with security (may be null for the inherited
 // access). Whatever stood under that name before (a file, a second name of another file, a
 // link) is removed as an entry first and never opened for writing, so nothing but the new file
 // is written through the handle.
-ScopedKernelHandle CreateFreshFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                         SECURITY_ATTRIBUTES* security);
+ScopedKernelHandle CreateFreshFileIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                     DWORD share, SECURITY_ATTRIBUTES* security);
 
 // Creates the folder name inside folder, atomically with its opening: fails when anything
 // stands under that name already (ERROR_ALREADY_EXISTS), so the handle is the new folder.
-ScopedKernelHandle CreateNewFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                         SECURITY_ATTRIBUTES* security);
+ScopedKernelHandle CreateNewFolderIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                     DWORD share, SECURITY_ATTRIBUTES* security);
 
 // Marks the open entry (a file, or an empty folder) to be removed when its last handle closes;
 // the handle needs DELETE access.

@@ -11,7 +11,7 @@
 // null converts to an owner of nothing.
 template <class Traits>
 class ScopedHandle {
-public:
+  public:
     using Handle = typename Traits::Handle;
 
     ScopedHandle() : m_handle(Traits::Null()) {}
@@ -60,7 +60,7 @@ public:
         m_handle = Traits::Null();
     }
 
-private:
+  private:
     Handle m_handle;
 };
 

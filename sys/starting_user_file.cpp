@@ -64,8 +64,8 @@ ScopedKernelHandle CreateForUser(const std::wstring& path, DWORD extraAccess) {
 
 }  // namespace
 
-ScopedKernelHandle OpenPlainFileForWritingAsStartingUser(const std::wstring& path, DWORD extraAccess,
-                                             bool empty) {
+ScopedKernelHandle OpenPlainFileForWritingAsStartingUser(const std::wstring& path,
+                                                         DWORD extraAccess, bool empty) {
     if (!IsPlainFilePath(path)) return nullptr;
     bool found = false;
     ScopedKernelHandle file = OpenExistingForUser(path, extraAccess, found);
