@@ -67,9 +67,10 @@ void BoundWaits(FuncTrace& scope, HINTERNET request) {
     }
 }
 
-HINTERNET OpenInternetSession() {
+ScopedInternetHandle OpenInternetSession() {
     std::wstring agent = NameWithoutExtension(GetModuleName());
-    return LazyApi::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    return ScopedInternetHandle(
+        LazyApi::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
 }
 
 bool SendGetRequest(FuncTrace& scope, HINTERNET session, const wchar_t* url, DWORD openFlags,
@@ -93,7 +94,7 @@ bool SendGetRequest(FuncTrace& scope, HINTERNET session, const wchar_t* url, DWO
 
 HRESULT SendTracedGetRequest(FuncTrace& scope, const wchar_t* url, DWORD openFlags,
                              HttpGetRequest& sent) {
-    sent.session.Reset(OpenInternetSession());
+    sent.session = OpenInternetSession();
     if (!sent.session) {
         DWORD error = GetLastError();
         TraceMsg(scope, "Exception: %d", static_cast<int>(error));
