@@ -45,7 +45,7 @@ bool IsWindowsProgramFile(const std::wstring& path) {
     return file && IsWholeWindowsProgram(file.Get());
 }
 
-unsigned long long FileSizeOnDisk(const std::wstring& path) {
+unsigned long long LogicalFileSize(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;

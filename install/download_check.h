@@ -13,5 +13,6 @@ bool IsWholeWindowsProgram(HANDLE file);
 // missing or unreadable file is not a program.
 bool IsWindowsProgramFile(const std::wstring& path);
 
-// The size of the file at path; 0 when it is missing or a directory.
-unsigned long long FileSizeOnDisk(const std::wstring& path);
+// The logical size of the file at path (where its data ends, not the room it takes on disk); 0
+// when it is missing or a directory.
+unsigned long long LogicalFileSize(const std::wstring& path);

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "install/download_check.h"
-#include "install/download_folder.h"
+#include "install/download.h"
 #include "install/server_urls.h"
 #include "install/program_launch.h"
 #include "install/publisher_check.h"
@@ -41,7 +41,7 @@ bool DownloadInstaller(FuncTrace& scope, const PrivateFolder& folder, const Serv
 
         // A saved error page is no installer, a file that cannot be held may be replaced, and
         // one that a pinned publisher did not sign must not run: such an attempt has failed.
-        if (hr >= 0) held.Reset(HoldPlainFileIn(folder.Handle(), kInstallerFile));
+        if (hr >= 0) held = HoldPlainFileIn(folder.Handle(), kInstallerFile);
         downloaded =
             held && IsWholeWindowsProgram(held.Get()) &&
             IsFromPinnedPublisher(scope, held.Get(), localPath, kInstallerFileNarrow, pins);

@@ -1,14 +1,9 @@
 #pragma once
 
-#include <windows.h>
-#include <string>
-
 #include "install/publisher_pins.h"
 #include "install/service_address.h"
 
-class FuncTrace;
 class InstallDisplay;
-class URLDownCallBack;
 
 // How an installation step ended.
 enum class StepOutcome {
@@ -31,13 +26,3 @@ StepOutcome InstallActiveX(const ServiceAddress& service, bool automatic, const 
 // pin, an agent that fails the publisher check is neither placed nor started.
 StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins,
                         InstallDisplay& display);
-
-// Sizes the progress bar from the size query, drops the cached copy and downloads the file
-// published at path with the direct download, over either scheme. A body short of the length
-// its own answer announced is a failed download, traced in the download's own scope. Given a
-// held folder, the download creates its file there by fileName, through the folder's handle;
-// localPath must then name that same file.
-HRESULT FetchPublishedFile(FuncTrace& scope, const ServiceAddress& service,
-                           const std::wstring& path, const std::wstring& localPath,
-                           URLDownCallBack* callback, InstallDisplay& display,
-                           HANDLE folder = nullptr, const wchar_t* fileName = nullptr);

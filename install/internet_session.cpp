@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <initializer_list>
 
+#include "install/download.h"
 #include "install/internet_session_test_hook.h"
 #include "install/quiet_period.h"
 #include "log/trace_log.h"
@@ -75,9 +76,10 @@ void BoundWaits(FuncTrace& scope, HINTERNET request) {
     }
 }
 
-HINTERNET OpenInternetSession() {
+ScopedInternetHandle OpenInternetSession() {
     std::wstring agent = StemOfNameOrWholeName(GetModuleName());
-    return LazyApi::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    return ScopedInternetHandle(
+        LazyApi::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
 }
 
 bool SendGetRequest(FuncTrace& scope, HINTERNET session, const wchar_t* url, DWORD openFlags,
@@ -103,7 +105,7 @@ TestSeam<const WaitingCalls*> g_waitingCalls{&kPlatformCalls};
 
 HRESULT SendTracedGetRequest(FuncTrace& scope, const wchar_t* url, DWORD openFlags,
                              HttpGetRequest& sent) {
-    sent.session.Reset(OpenInternetSession());
+    sent.session = OpenInternetSession();
     if (!sent.session) {
         DWORD error = GetLastError();
         TraceMsg(scope, "Exception: %d", static_cast<int>(error));

@@ -4,33 +4,19 @@
 #include <wininet.h>
 #include <string>
 
-#include "sys/lazy_api.h"
 #include "sys/scoped_handle.h"
 
 class FuncTrace;
 
 // What the size query and the direct download share: one session per call, opened, sent and
 // traced the same way with every wait bounded, and one way to turn a platform error into a
-// failure result.
-
-struct InternetHandleTraits {
-    using Handle = HINTERNET;
-    static Handle Null() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { LazyApi::InternetCloseHandle(h); }
-};
-using ScopedInternetHandle = ScopedHandle<InternetHandleTraits>;
+// failure result. The results it names are those of the download (install/download.h).
 
 // Over https a certificate for another host name is accepted; every other check stays.
 constexpr DWORD kOpenFlagsHttps =
     INTERNET_FLAG_IGNORE_CERT_CN_INVALID | INTERNET_FLAG_TRANSFER_ASCII;
 constexpr DWORD kOpenFlagsHttp = INTERNET_FLAG_TRANSFER_ASCII;
 constexpr DWORD_PTR kInternetContext = 1;
-
-// Result of an open that yields no HTTP request object (an ftp or file URL, for example).
-constexpr HRESULT kDownloadNoRequest = static_cast<HRESULT>(0x80000961u);
-// Result of a download that received nothing for the quiet period, by either engine.
-constexpr HRESULT kDownloadTimedOut = static_cast<HRESULT>(0x80000000u | ERROR_INTERNET_TIMEOUT);
 
 // A GET request, the connection it was sent on and their session; closed in that order.
 struct HttpGetRequest {

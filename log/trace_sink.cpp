@@ -104,13 +104,13 @@ bool PointStdoutAt(int descriptor, const wchar_t* mode) {
 // it (mode 2) only after that has been proved. Append mode proves it again at every line's
 // reopening. Standard output is pointed at that open file.
 FILE* OpenLogFileOnStdout(bool empty, DWORD grantAccess) {
-    ScopedKernelHandle file(
-        OpenPlainFileForWritingAsStartingUser(g_traceLogPath, grantAccess, empty));
+    ScopedKernelHandle file =
+        OpenPlainFileForWritingAsStartingUser(g_traceLogPath, grantAccess, empty);
     g_logGrantable = file && grantAccess != 0;
     // A user who may write the file but not change its access list gets no grant; the log
     // still opens.
     if (!file && grantAccess != 0)
-        file.Reset(OpenPlainFileForWritingAsStartingUser(g_traceLogPath, 0, empty));
+        file = OpenPlainFileForWritingAsStartingUser(g_traceLogPath, 0, empty);
     // Reopening standard output onto a log that cannot be opened leaves it closed.
     if (!file) {
         if (!CloseReleasedStdout()) fclose(stdout);
@@ -119,6 +119,7 @@ FILE* OpenLogFileOnStdout(bool empty, DWORD grantAccess) {
     int descriptor =
         _open_osfhandle(reinterpret_cast<intptr_t>(file.Get()), _O_TEXT | (empty ? 0 : _O_APPEND));
     if (descriptor < 0) return nullptr;
+    // The descriptor owns the handle now.
     file.Take();
     return PointStdoutAt(descriptor, empty ? L"w" : L"a") ? stdout : nullptr;
 }

@@ -30,8 +30,8 @@ bool IsBareName(const std::wstring& name) {
     return name.find_first_of(L"\\/:") == std::wstring::npos;
 }
 
-HANDLE OpenIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share, ULONG disposition,
-              ULONG options, SECURITY_ATTRIBUTES* security) {
+ScopedKernelHandle OpenIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
+                          ULONG disposition, ULONG options, SECURITY_ATTRIBUTES* security) {
     NtCreateFileCall create = g_ntCreateFile.Get();
     StatusToErrorCall toError = g_statusToError.Get();
     if (create == nullptr || toError == nullptr) {
@@ -61,7 +61,7 @@ HANDLE OpenIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share
         SetLastError(toError(result));
         return nullptr;
     }
-    return opened;
+    return ScopedKernelHandle(opened);
 }
 
 }  // namespace
@@ -74,43 +74,44 @@ bool DeleteWhenClosed(HANDLE entry) {
 
 // Removing an entry deletes a link or a second name, never what it leads to.
 bool RemoveFileIn(HANDLE folder, const std::wstring& name) {
-    ScopedKernelHandle entry(OpenIn(folder, name, DELETE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kOpen,
-                                    kNonDirectoryFile, nullptr));
+    ScopedKernelHandle entry =
+        OpenIn(folder, name, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kOpen,
+               kNonDirectoryFile, nullptr);
     if (!entry) return GetLastError() == ERROR_FILE_NOT_FOUND;
     return DeleteWhenClosed(entry.Get());
 }
 
-HANDLE OpenOrCreateFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                            SECURITY_ATTRIBUTES* security) {
+ScopedKernelHandle OpenOrCreateFolderIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                        DWORD share, SECURITY_ATTRIBUTES* security) {
     return OpenIn(folder, name, access, share, kOpenIf, kDirectoryFile, security);
 }
 
-HANDLE CreateNewFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                       SECURITY_ATTRIBUTES* security) {
+ScopedKernelHandle CreateNewFileIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                   DWORD share, SECURITY_ATTRIBUTES* security) {
     return OpenIn(folder, name, access, share, kCreate, kNonDirectoryFile, security);
 }
 
-HANDLE CreateFreshFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                         SECURITY_ATTRIBUTES* security) {
+ScopedKernelHandle CreateFreshFileIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                     DWORD share, SECURITY_ATTRIBUTES* security) {
     if (!RemoveFileIn(folder, name)) return nullptr;
     return CreateNewFileIn(folder, name, access, share, security);
 }
 
-HANDLE CreateNewFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                         SECURITY_ATTRIBUTES* security) {
+ScopedKernelHandle CreateNewFolderIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                     DWORD share, SECURITY_ATTRIBUTES* security) {
     return OpenIn(folder, name, access, share, kCreate, kDirectoryFile, security);
 }
 
-HANDLE OpenFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share) {
+ScopedKernelHandle OpenFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share) {
     return OpenIn(folder, name, access, share, kOpen, kNonDirectoryFile, nullptr);
 }
 
-HANDLE OpenFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share) {
+ScopedKernelHandle OpenFolderIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                DWORD share) {
     return OpenIn(folder, name, access, share, kOpen, kDirectoryFile, nullptr);
 }
 
-HANDLE OpenEntryIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share) {
+ScopedKernelHandle OpenEntryIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share) {
     return OpenIn(folder, name, access, share, kOpen, 0, nullptr);
 }
 

@@ -4,34 +4,36 @@
 #include <string>
 #include <vector>
 
+#include "sys/scoped_handle.h"
+
 // Entries opened by their bare name inside a folder the caller holds open, never through the
 // folder's path: whatever has become of the path meanwhile (a junction or symbolic link in
 // place of the folder or of a folder above it), the entry lies in the held folder itself. A
-// name with a separator, a stream or a dot name is refused. Null (or false) on failure, with
-// the system's error code in GetLastError().
+// name with a separator, a stream or a dot name is refused. An owner of nothing (or false) on
+// failure, with the system's error code in GetLastError().
 
 // Opens the folder name inside folder, or creates it when missing; a link under that name is
 // opened as itself, never followed. Whether it is a plain folder is left to the caller. A new
 // folder gets security (may be null for the inherited access).
-HANDLE OpenOrCreateFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                            SECURITY_ATTRIBUTES* security = nullptr);
+ScopedKernelHandle OpenOrCreateFolderIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                        DWORD share, SECURITY_ATTRIBUTES* security = nullptr);
 
 // Creates the file name inside folder, atomically with its opening: fails when anything
 // stands under that name already (ERROR_FILE_EXISTS), so the handle is the new file.
-HANDLE CreateNewFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                       SECURITY_ATTRIBUTES* security);
+ScopedKernelHandle CreateNewFileIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                   DWORD share, SECURITY_ATTRIBUTES* security);
 
 // Creates the file name anew inside folder, with security (may be null for the inherited
 // access). Whatever stood under that name before (a file, a second name of another file, a
 // link) is removed as an entry first and never opened for writing, so nothing but the new file
 // is written through the handle.
-HANDLE CreateFreshFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                         SECURITY_ATTRIBUTES* security);
+ScopedKernelHandle CreateFreshFileIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                     DWORD share, SECURITY_ATTRIBUTES* security);
 
 // Creates the folder name inside folder, atomically with its opening: fails when anything
 // stands under that name already (ERROR_ALREADY_EXISTS), so the handle is the new folder.
-HANDLE CreateNewFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share,
-                         SECURITY_ATTRIBUTES* security);
+ScopedKernelHandle CreateNewFolderIn(HANDLE folder, const std::wstring& name, DWORD access,
+                                     DWORD share, SECURITY_ATTRIBUTES* security);
 
 // Marks the open entry (a file, or an empty folder) to be removed when its last handle closes;
 // the handle needs DELETE access.
@@ -41,13 +43,13 @@ bool DeleteWhenClosed(HANDLE entry);
 bool RemoveFileIn(HANDLE folder, const std::wstring& name);
 
 // Opens the existing file name inside folder without following a link.
-HANDLE OpenFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share);
+ScopedKernelHandle OpenFileIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share);
 
 // Opens the existing folder name inside folder without following a link.
-HANDLE OpenFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share);
+ScopedKernelHandle OpenFolderIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share);
 
 // Opens the existing entry name inside folder, a file or a folder, as itself.
-HANDLE OpenEntryIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share);
+ScopedKernelHandle OpenEntryIn(HANDLE folder, const std::wstring& name, DWORD access, DWORD share);
 
 // One entry of a folder's listing; folder is false for a link to a folder, which is an entry
 // of its own, never the folder it leads to.

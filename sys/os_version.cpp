@@ -2,10 +2,10 @@
 
 #include <lm.h>
 #include <atomic>
-#include <memory>
 
 #include "sys/lazy_api.h"
 #include "sys/os_version_test_hook.h"
+#include "sys/scoped_handle.h"
 #include "sys/system_function.h"
 
 namespace {
@@ -16,14 +16,10 @@ namespace {
 std::atomic<DWORD> g_osMajorCache{0};
 std::atomic<DWORD> g_osMinorCache{0};
 
-struct NetApiBufferDeleter {
-    void operator()(void* buffer) const { LazyApi::NetApiBufferFree(buffer); }
-};
-
 bool AskWorkstationService(DWORD& major, DWORD& minor) {
     LPBYTE raw = nullptr;
     if (LazyApi::NetWkstaGetInfo(nullptr, 100, &raw) != NERR_Success) return false;
-    std::unique_ptr<void, NetApiBufferDeleter> buffer(raw);
+    ScopedNetApiBuffer buffer(raw);
     const WKSTA_INFO_100* info = reinterpret_cast<const WKSTA_INFO_100*>(raw);
     if (info == nullptr) return false;
     major = info->wki100_ver_major;

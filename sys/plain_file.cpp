@@ -1,7 +1,6 @@
 #include "sys/plain_file.h"
 
 #include "sys/file_in_folder.h"
-#include "sys/scoped_handle.h"
 
 namespace {
 
@@ -30,18 +29,18 @@ bool IsPlainFileHandle(HANDLE file) {
     return (attributes & notPlain) == 0 && !standard.Directory && standard.NumberOfLinks == 1;
 }
 
-HANDLE HoldPlainFile(const std::wstring& path) {
+ScopedKernelHandle HoldPlainFile(const std::wstring& path) {
     ScopedKernelHandle file(
         CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file || !IsPlainFileHandle(file.Get())) return nullptr;
-    return file.Take();
+    return file;
 }
 
-HANDLE HoldPlainFileIn(HANDLE folder, const std::wstring& name) {
-    ScopedKernelHandle file(OpenFileIn(folder, name, GENERIC_READ, FILE_SHARE_READ));
+ScopedKernelHandle HoldPlainFileIn(HANDLE folder, const std::wstring& name) {
+    ScopedKernelHandle file = OpenFileIn(folder, name, GENERIC_READ, FILE_SHARE_READ);
     if (!file || !IsPlainFileHandle(file.Get())) return nullptr;
-    return file.Take();
+    return file;
 }
 
 bool ReadFinalPath(HANDLE object, std::wstring& path) {
@@ -65,12 +64,12 @@ bool IsReparsePoint(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-HANDLE HoldPlainDirectory(const std::wstring& path, DWORD extraAccess) {
+ScopedKernelHandle HoldPlainDirectory(const std::wstring& path, DWORD extraAccess) {
     ScopedKernelHandle directory(CreateFileW(
         path.c_str(), kFolderHoldAccess | extraAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!directory || !IsPlainFolderHandle(directory.Get())) return nullptr;
-    return directory.Take();
+    return directory;
 }
 
 bool IsPlainFolderHandle(HANDLE folder) {

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <string>
 
+#include "sys/scoped_handle.h"
+
 // Opening paths that an unprivileged party may have prepared. Every open here takes the named
 // object itself, never what a junction or symbolic link points to, and refuses anything but
 // the kind of object asked for.
@@ -12,11 +14,12 @@
 bool IsPlainFileHandle(HANDLE file);
 
 // Opens an existing regular file for reading, shared for reading only, so that nobody can
-// write, rename or delete it while the handle is open. Null when it is no plain file.
-HANDLE HoldPlainFile(const std::wstring& path);
+// write, rename or delete it while the handle is open. Holds nothing when it is no plain
+// file.
+ScopedKernelHandle HoldPlainFile(const std::wstring& path);
 
 // HoldPlainFile for the file name inside a folder the caller holds, never through a path.
-HANDLE HoldPlainFileIn(HANDLE folder, const std::wstring& name);
+ScopedKernelHandle HoldPlainFileIn(HANDLE folder, const std::wstring& name);
 
 // The full path of the object an open handle refers to, as the file system names it now (links
 // on the way resolved), in its plain drive or share form. False when the system cannot tell it,
@@ -32,7 +35,7 @@ bool IsReparsePoint(const std::wstring& path);
 // is added to what the hold needs, such as the rights to change its access list). Null
 // otherwise. A hold does not keep anyone from emptying the folder and making it a junction:
 // IsPlainFolderHandle and PathLeadsTo tell.
-HANDLE HoldPlainDirectory(const std::wstring& path, DWORD extraAccess = 0);
+ScopedKernelHandle HoldPlainDirectory(const std::wstring& path, DWORD extraAccess = 0);
 
 // The access a hold of a folder needs: listing, which makes the missing delete sharing bind
 // (an open without read, write or delete access takes part in no sharing check), and reading

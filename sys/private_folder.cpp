@@ -38,8 +38,8 @@ void RemoveEntryIn(HANDLE folder, const FolderEntry& entry, int depth) {
         RemoveFileIn(folder, entry.name);
         return;
     }
-    ScopedKernelHandle inner(
-        OpenFolderIn(folder, entry.name, kFolderHoldAccess | DELETE, kShareAll));
+    ScopedKernelHandle inner =
+        OpenFolderIn(folder, entry.name, kFolderHoldAccess | DELETE, kShareAll);
     if (!inner) return;
     if (depth > 0 && IsPlainFolderHandle(inner.Get())) RemoveEntriesIn(inner.Get(), depth - 1);
     DeleteWhenClosed(inner.Get());
@@ -64,14 +64,14 @@ void EmptyFolder(HANDLE folder) {
 // is gone, or when what stands there is not that folder (which is then left alone).
 bool RemoveFolderIfSame(HANDLE parent, const std::wstring& name,
                         const BY_HANDLE_FILE_INFORMATION& identity) {
-    ScopedKernelHandle folder(OpenEntryIn(parent, name, DELETE | FILE_READ_ATTRIBUTES, kShareAll));
+    ScopedKernelHandle folder = OpenEntryIn(parent, name, DELETE | FILE_READ_ATTRIBUTES, kShareAll);
     if (!folder) return GetLastError() != ERROR_SHARING_VIOLATION;
     BY_HANDLE_FILE_INFORMATION found;
     if (!GetFileInformationByHandle(folder.Get(), &found) || !IsSameFile(found, identity))
         return true;
     DeleteWhenClosed(folder.Get());
     folder.Close();
-    ScopedKernelHandle still(OpenEntryIn(parent, name, FILE_READ_ATTRIBUTES, kShareAll));
+    ScopedKernelHandle still = OpenEntryIn(parent, name, FILE_READ_ATTRIBUTES, kShareAll);
     return !still && GetLastError() != ERROR_ACCESS_DENIED;
 }
 
@@ -87,8 +87,8 @@ bool PrivateFolder::Create(const std::wstring& parent, const wchar_t* prefix) {
     if (!m_parent) return false;
     for (int attempt = 0; attempt < kNameTries && !m_held; ++attempt) {
         if (!RandomName(prefix, m_name)) return false;
-        m_held.Reset(CreateNewFolderIn(m_parent.Get(), m_name, kFolderHoldAccess,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE, security.Attributes()));
+        m_held = CreateNewFolderIn(m_parent.Get(), m_name, kFolderHoldAccess,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, security.Attributes());
         DWORD error = GetLastError();
         if (!m_held && error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return false;
     }

@@ -1,17 +1,21 @@
 #pragma once
 
 #include <windows.h>
+#include <wininet.h>
+#include <cstddef>
 #include <cstdio>
 
 // One move-only owner for every kind of raw handle the program holds. Each kind is a small
 // traits class; closing keeps GetLastError() so that a failure code read after the handle
-// went out of scope is still the caller's.
+// went out of scope is still the caller's. A function that opens something returns its owner;
+// null converts to an owner of nothing.
 template <class Traits>
 class ScopedHandle {
-public:
+  public:
     using Handle = typename Traits::Handle;
 
     ScopedHandle() : m_handle(Traits::Null()) {}
+    ScopedHandle(std::nullptr_t) : m_handle(Traits::Null()) {}
     explicit ScopedHandle(Handle handle) : m_handle(handle) {}
     ~ScopedHandle() { Close(); }
 
@@ -56,7 +60,7 @@ public:
         m_handle = Traits::Null();
     }
 
-private:
+  private:
     Handle m_handle;
 };
 
@@ -102,9 +106,26 @@ struct CFileTraits {
     static void Close(Handle h) { fclose(h); }
 };
 
+// Both are closed through the DLLs the program loads on first use (sys/lazy_api.h).
+struct InternetHandleTraits {
+    using Handle = HINTERNET;
+    static Handle Null() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h);
+};
+
+struct NetApiBufferTraits {
+    using Handle = void*;
+    static Handle Null() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h);
+};
+
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
 using ScopedRegKey = ScopedHandle<RegKeyTraits>;
 using ScopedGdiObject = ScopedHandle<GdiObjectTraits>;
 using ScopedMemoryDc = ScopedHandle<MemoryDcTraits>;
 using ScopedLibrary = ScopedHandle<LibraryTraits>;
 using ScopedCFile = ScopedHandle<CFileTraits>;
+using ScopedInternetHandle = ScopedHandle<InternetHandleTraits>;
+using ScopedNetApiBuffer = ScopedHandle<NetApiBufferTraits>;

@@ -47,7 +47,7 @@ StartingUserToken ReadStartingUserToken() {
         result.limited.Reset(linked.LinkedToken);
         return result;
     }
-    ScopedKernelHandle restricted(CreateStartingUserToken());
+    ScopedKernelHandle restricted = CreateStartingUserToken();
     if (restricted)
         DuplicateToken(restricted.Get(), SecurityIdentification, result.limited.Receive());
     return result;
@@ -115,7 +115,7 @@ bool LimitedTokenMayAccess(HANDLE object, DWORD access) {
 
 TestSeam<StartingUserAccessCall> g_startingUserAccess{LimitedTokenMayAccess};
 
-HANDLE CreateStartingUserToken() {
+ScopedKernelHandle CreateStartingUserToken() {
     ScopedKernelHandle process;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY,
                           process.Receive()))
@@ -139,7 +139,7 @@ HANDLE CreateStartingUserToken() {
     if (!SetTokenInformation(restricted.Get(), TokenIntegrityLevel, &label,
                              sizeof(label) + GetLengthSid(medium)))
         return nullptr;
-    return restricted.Take();
+    return restricted;
 }
 
 bool StartingUserMayAccess(HANDLE object, DWORD access) {

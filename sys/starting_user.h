@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "sys/scoped_handle.h"
+
 // What the user who started this program could do without elevation. The program asks for
 // administrator rights; through UAC it then runs with the elevated half of a split token, and
 // the user's own rights are those of the limited token linked to it. Without such a link (UAC
@@ -17,4 +19,4 @@ bool StartingUserMayAccess(HANDLE object, DWORD access);
 // only, no privileges at all, medium integrity. A program started with it (CreateProcessAsUserW,
 // which takes a restricted copy of the caller's own token without further privilege) runs with
 // no more rights than the user who started this one. Null when it cannot be made.
-HANDLE CreateStartingUserToken();
+ScopedKernelHandle CreateStartingUserToken();

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <string>
 
+#include "sys/scoped_handle.h"
+
 // Opens or creates, for writing, a plain file whose path the user who started the program
 // chose (through values that any of that user's processes may write): only where that user
 // could open or create it without elevation, so that the elevated program never creates,
@@ -16,5 +18,5 @@
 // A new file needs the same proofs as an existing one: the user may write it, and with
 // extraAccess only when the user holds that too. Null when any of this fails; without a linked
 // token the user's rights are those of a restricted copy of this process's token.
-HANDLE OpenPlainFileForWritingAsStartingUser(const std::wstring& path, DWORD extraAccess,
-                                             bool empty);
+ScopedKernelHandle OpenPlainFileForWritingAsStartingUser(const std::wstring& path,
+                                                         DWORD extraAccess, bool empty);

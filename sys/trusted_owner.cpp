@@ -46,7 +46,7 @@ bool FindEntryOfAnotherOwner(HANDLE folder, std::wstring& found) {
         return true;
     }
     for (const FolderEntry& listed : ListEntriesIn(folder)) {
-        ScopedKernelHandle entry(OpenEntryIn(folder, listed.name, READ_CONTROL, kShareAll));
+        ScopedKernelHandle entry = OpenEntryIn(folder, listed.name, READ_CONTROL, kShareAll);
         if (!entry || !g_ownerCheck.Get()(entry.Get())) {
             found = listed.name;
             return true;

@@ -5,13 +5,13 @@
 #include <string>
 
 #include "fuzz_text.h"
-#include "install/site_name.h"
+#include "sys/path_text.h"
 
 using fuzztext::Require;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::wstring name = fuzztext::Wide(std::string(reinterpret_cast<const char*>(data), size));
-    if (!IsSafeSiteName(name)) return 0;
+    if (!IsPlainFileName(name)) return 0;
 
     Require(!name.empty() && name != L"." && name != L"..", "empty, . or .. accepted");
     for (wchar_t c : name) {
@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 "separator, colon or forbidden character accepted");
     }
     Require(name.back() != L'.' && name.back() != L' ', "trailing dot or space accepted");
-    Require(!IsSafeSiteName(L"..\\" + name) && !IsSafeSiteName(name + L"/x") &&
-                !IsSafeSiteName(name + L":s") && !IsSafeSiteName(name + L"."),
+    Require(!IsPlainFileName(L"..\\" + name) && !IsPlainFileName(name + L"/x") &&
+                !IsPlainFileName(name + L":s") && !IsPlainFileName(name + L"."),
             "a safe name stays safe with a path or stream around it");
     return 0;
 }

@@ -16,7 +16,7 @@
 #include <iterator>
 
 #include "app/exit_code.h"
-#include "install/download_folder.h"
+#include "install/download.h"
 #include "install/install_paths.h"
 #include "install/quiet_period.h"
 #include "install/quiet_period_test_hook.h"

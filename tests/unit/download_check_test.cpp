@@ -66,9 +66,9 @@ TEST(DownloadCheck, SizeOnDiskOfFilesMissingFilesAndFolders) {
     TempFolder dir(L"download_size");
     const std::wstring path = dir.File(L"download.exe");
     ASSERT_TRUE(WriteWholeFile(path, std::string(1000, 'x')));
-    EXPECT_EQ(FileSizeOnDisk(path), 1000u);
-    EXPECT_EQ(FileSizeOnDisk(dir.File(L"missing.exe")), 0u);
-    EXPECT_EQ(FileSizeOnDisk(dir.Path()), 0u);
+    EXPECT_EQ(LogicalFileSize(path), 1000u);
+    EXPECT_EQ(LogicalFileSize(dir.File(L"missing.exe")), 0u);
+    EXPECT_EQ(LogicalFileSize(dir.Path()), 0u);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "install/https_download.h"
+#include "install/download.h"
 #include "install/internet_session.h"
 
 namespace {

@@ -12,11 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "install/https_download.h"
+#include "install/download.h"
 #include "install/internet_session.h"
 #include "install/internet_session_test_hook.h"
 #include "install/url_down_callback.h"
-#include "install/web_file_size.h"
 #include "sys/plain_file.h"
 #include "progress_recorder.h"
 #include "sys/scoped_handle.h"
@@ -126,7 +125,7 @@ TEST_P(DownloadServerTest, DownloadIntoAHeldFolderWritesThroughItsHandle) {
     std::wstring moved = m_folder.File(L"moved");
     ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
     ASSERT_TRUE(WriteWholeFile(dir + L"\\into.exe", "stood there before"));
-    ScopedKernelHandle folder(HoldPlainDirectory(dir));
+    ScopedKernelHandle folder = HoldPlainDirectory(dir);
     ASSERT_TRUE(folder.IsValid());
     bool movedAway = MoveFileW(dir.c_str(), moved.c_str()) != FALSE;
     if (movedAway) {

@@ -12,7 +12,7 @@
 #include <windows.h>
 #include <sddl.h>
 
-#include "install/traced_file_access.h"
+#include "install/site_folder.h"
 #include "sys/file_access.h"
 #include "sys/file_access_test_hook.h"
 #include "sys/admin_only_security.h"
@@ -329,7 +329,7 @@ TEST(PlainFileForWriting, OpensOnlyAPlainFile) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        ScopedKernelHandle file(OpenPlainFileForWritingAsStartingUser(c.path, 0, false));
+        ScopedKernelHandle file = OpenPlainFileForWritingAsStartingUser(c.path, 0, false);
         EXPECT_EQ(file.IsValid(), c.opens);
         if (!c.standsThere) continue;
         // A folder fails the open for writing before any check; opened the way a folder can
@@ -358,9 +358,9 @@ TEST(PlainFileForWriting, ANewFileOpensForAGrantOnlyOnProof) {
     TempFolder dir(L"velmora_plain");
     TestSeam<StartingUserAccessCall>::Override standIn(g_startingUserAccess,
                                                        MayNotChangeAccessLists);
-    ScopedKernelHandle granted(OpenPlainFileForWritingAsStartingUser(
-        dir.File(L"new.log"), READ_CONTROL | WRITE_DAC, true));
-    ScopedKernelHandle plain(OpenPlainFileForWritingAsStartingUser(dir.File(L"new.log"), 0, true));
+    ScopedKernelHandle granted =
+        OpenPlainFileForWritingAsStartingUser(dir.File(L"new.log"), READ_CONTROL | WRITE_DAC, true);
+    ScopedKernelHandle plain = OpenPlainFileForWritingAsStartingUser(dir.File(L"new.log"), 0, true);
     EXPECT_FALSE(granted.IsValid());
     EXPECT_TRUE(plain.IsValid());
 }
@@ -389,16 +389,16 @@ TEST(PrivateFolderTest, MakesAHeldFolderAndRemovesItWithEverythingInIt) {
         EXPECT_NE(other.Path(), path);
         EXPECT_TRUE(folder.IsIntact());
 
-        ScopedKernelHandle file(
-            CreateFreshFileIn(folder.Handle(), L"a.txt", GENERIC_WRITE, 0, nullptr));
+        ScopedKernelHandle file =
+            CreateFreshFileIn(folder.Handle(), L"a.txt", GENERIC_WRITE, 0, nullptr);
         ASSERT_TRUE(file.IsValid());
         file.Close();
-        EXPECT_TRUE(ScopedKernelHandle(HoldPlainFileIn(folder.Handle(), L"a.txt")).IsValid());
-        ScopedKernelHandle inner(CreateNewFolderIn(folder.Handle(), L"inner", kFolderHoldAccess,
-                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr));
+        EXPECT_TRUE(HoldPlainFileIn(folder.Handle(), L"a.txt").IsValid());
+        ScopedKernelHandle inner = CreateNewFolderIn(folder.Handle(), L"inner", kFolderHoldAccess,
+                                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr);
         ASSERT_TRUE(inner.IsValid());
-        ScopedKernelHandle deep(
-            CreateNewFileIn(inner.Get(), L"deep.txt", GENERIC_WRITE, 0, nullptr));
+        ScopedKernelHandle deep =
+            CreateNewFileIn(inner.Get(), L"deep.txt", GENERIC_WRITE, 0, nullptr);
         ASSERT_TRUE(deep.IsValid());
         deep.Close();
         inner.Close();
@@ -421,8 +421,8 @@ TEST(PrivateFolderTest, WorksThroughItsHandleWhateverItsPathLeadsTo) {
     ASSERT_TRUE(CreateDirectoryW(parent.Path().c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
     EXPECT_FALSE(folder.IsIntact());
-    ScopedKernelHandle late(
-        CreateFreshFileIn(folder.Handle(), L"late.txt", GENERIC_WRITE, 0, nullptr));
+    ScopedKernelHandle late =
+        CreateFreshFileIn(folder.Handle(), L"late.txt", GENERIC_WRITE, 0, nullptr);
     EXPECT_TRUE(late.IsValid());
     late.Close();
     EXPECT_FALSE(Exists(path + L"\\late.txt"));
@@ -443,32 +443,31 @@ TEST(FileInFolder, OpensOnlyWhatItIsAskedFor) {
     ASSERT_TRUE(WriteWholeFile(target, "target\n"));
     ASSERT_TRUE(CreateHardLinkW(linked.c_str(), target.c_str(), nullptr));
 
-    EXPECT_TRUE(ScopedKernelHandle(HoldPlainFile(plain)).IsValid());
-    EXPECT_FALSE(ScopedKernelHandle(HoldPlainFile(linked)).IsValid()) << "a second hard link";
-    EXPECT_FALSE(ScopedKernelHandle(HoldPlainFile(dir.Path())).IsValid()) << "a folder";
-    EXPECT_FALSE(ScopedKernelHandle(HoldPlainDirectory(plain)).IsValid()) << "a file";
-    ScopedKernelHandle folder(HoldPlainDirectory(dir.Path()));
+    EXPECT_TRUE(HoldPlainFile(plain).IsValid());
+    EXPECT_FALSE(HoldPlainFile(linked).IsValid()) << "a second hard link";
+    EXPECT_FALSE(HoldPlainFile(dir.Path()).IsValid()) << "a folder";
+    EXPECT_FALSE(HoldPlainDirectory(plain).IsValid()) << "a file";
+    ScopedKernelHandle folder = HoldPlainDirectory(dir.Path());
     ASSERT_TRUE(folder.IsValid());
     EXPECT_TRUE(PathLeadsTo(dir.Path(), folder.Get()));
     EXPECT_FALSE(PathLeadsTo(plain, folder.Get()));
     EXPECT_FALSE(PathLeadsTo(dir.File(L"missing"), folder.Get()));
 
-    ScopedKernelHandle made(OpenOrCreateFolderIn(folder.Get(), L"sub", kFolderHoldAccess,
-                                                 FILE_SHARE_READ | FILE_SHARE_WRITE));
+    ScopedKernelHandle made = OpenOrCreateFolderIn(folder.Get(), L"sub", kFolderHoldAccess,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE);
     ASSERT_TRUE(made.IsValid());
     EXPECT_TRUE(PathLeadsTo(dir.File(L"sub"), made.Get()));
-    ScopedKernelHandle again(OpenOrCreateFolderIn(folder.Get(), L"sub", kFolderHoldAccess,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE));
+    ScopedKernelHandle again = OpenOrCreateFolderIn(folder.Get(), L"sub", kFolderHoldAccess,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE);
     EXPECT_TRUE(again.IsValid() && PathLeadsTo(dir.File(L"sub"), again.Get()));
     for (const wchar_t* name : {L"a\\b", L"..", L"x:y", L""})
-        EXPECT_FALSE(ScopedKernelHandle(OpenOrCreateFolderIn(folder.Get(), name, kFolderHoldAccess,
-                                                             FILE_SHARE_READ))
-                         .IsValid())
+        EXPECT_FALSE(
+            OpenOrCreateFolderIn(folder.Get(), name, kFolderHoldAccess, FILE_SHARE_READ).IsValid())
             << fixture::ToUtf8(name);
 
     // Made anew over a second name of another file: the other file keeps its content.
-    ScopedKernelHandle fresh(
-        CreateFreshFileIn(folder.Get(), L"linked.txt", GENERIC_WRITE, 0, nullptr));
+    ScopedKernelHandle fresh =
+        CreateFreshFileIn(folder.Get(), L"linked.txt", GENERIC_WRITE, 0, nullptr);
     ASSERT_TRUE(fresh.IsValid());
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(fresh.Get(), "new\n", 4, &written, nullptr));

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "install/download.h"
 #include "install/install_display.h"
 #include "install/install_steps.h"
 #include "install/program_launch.h"
@@ -149,7 +150,7 @@ TEST(RunAndWait, AProgramThatCannotBeStartedSaysWhy) {
     TempFolder folder(L"velmora_launch");
     std::wstring path = folder.File(L"not a program.exe");
     ASSERT_TRUE(WriteWholeFile(path, "text, no program"));
-    ScopedKernelHandle held(HoldPlainFile(path));
+    ScopedKernelHandle held = HoldPlainFile(path);
     ASSERT_TRUE(held.IsValid());
     TraceCapture trace;
     {

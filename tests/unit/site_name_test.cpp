@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "install/site_name.h"
+#include "sys/path_text.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ TEST(SiteName, OnlyPlainSingleFileNamesAreSafe) {
         {L"LPT superscript three", L"LPT\x00B3", false},
     };
     for (const SiteNameCase& c : cases) {
-        EXPECT_EQ(IsSafeSiteName(c.name), c.safe) << testing::PrintToString(std::wstring(c.label));
+        EXPECT_EQ(IsPlainFileName(c.name), c.safe) << testing::PrintToString(std::wstring(c.label));
     }
 }
 

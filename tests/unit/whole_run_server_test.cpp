@@ -10,6 +10,9 @@
 // completing rows against Debian's nginx (the ctest entry setup_end_to_end_nginx).
 #include "tests/support/whole_run.h"
 
+#include <windows.h>
+#include <sddl.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -65,6 +68,23 @@ std::string ModeBits(const std::wstring& path) {
     if (!RunShell(L"stat -c %a '" + UnixPath(path) + L"' > '" + UnixPath(out) + L"'"))
         return "unreadable";
     return ReadWholeFile(out);
+}
+
+// The access list of the object at path in its text form; empty when it cannot be read.
+std::wstring AccessListOf(const std::wstring& path) {
+    DWORD needed = 0;
+    GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    std::vector<BYTE> descriptor(needed);
+    LPWSTR text = nullptr;
+    if (needed == 0 ||
+        !GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed,
+                          &needed) ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            descriptor.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr))
+        return std::wstring();
+    std::wstring list(text);
+    LocalFree(text);
+    return list;
 }
 
 // A file named like the base folder.
@@ -725,6 +745,20 @@ WholeRun AgentRunsInAnAdminOnlyFolder() {
     return row;
 }
 
+// A step that ends early, after the site folder was locked, still puts the folder's own access
+// list back and opens it to Users as the base: through the held folder, still open then.
+WholeRun AgentFailsInAnAdminOnlyFolder() {
+    WholeRun row = AgentFailing("AgentFailsInAnAdminOnlyFolderByHandhttp", Endpoint::Http);
+    row.road = Road::ByHand;
+    row.agentPublished = false;
+    row.lines.push_back(Line(kAgentFail));
+    row.arrange = [](Run& run) { OwnersAsTheNamesSay(run); };
+    row.verify = [](Run&) {
+        EXPECT_EQ(AccessListOf(SiteDir()), AccessListOf(ProgramFilesDir() + L"\\Velmora"));
+    };
+    return row;
+}
+
 std::wstring SiteEntry(const wchar_t* name) { return SiteDir() + L"\\" + name; }
 
 std::string RunsAsTheUser(const wchar_t* name) {
@@ -785,6 +819,7 @@ std::vector<WholeRun> UnprivilegedRows() {
             SiteFolderLink(),
             SiteFolderTurnedIntoLink(),
             AgentRunsInAnAdminOnlyFolder(),
+            AgentFailsInAnAdminOnlyFolder(),
             ForeignEntryInTheSiteFolder(),
             RerunAfterTheAgentWroteAsTheUser()};
 }

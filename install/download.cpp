@@ -1,18 +1,21 @@
-#include "install/https_download.h"
+#include "install/download.h"
 
 #include <urlmon.h>
-#include <wininet.h>
 #include <string>
 #include <vector>
 
-#include "install/http_headers.h"
+#include "install/content_length.h"
+#include "install/install_display.h"
+#include "install/install_paths.h"
 #include "install/internet_session.h"
 #include "install/progress_scale.h"
+#include "install/server_urls.h"
 #include "install/url_down_callback.h"
 #include "log/func_trace.h"
 #include "log/trace_log.h"
 #include "sys/file_in_folder.h"
 #include "sys/lazy_api.h"
+#include "sys/private_folder.h"
 #include "sys/scoped_handle.h"
 
 namespace {
@@ -39,6 +42,19 @@ bool IsFailedStatus(HINTERNET request, DWORD& status) {
     return status >= kFirstFailedStatus;
 }
 
+// A response header as text: first asked for its length, then read into a buffer of that
+// length. False with the platform's last error when the header is missing or unreadable.
+bool QueryHeaderText(HINTERNET request, DWORD query, std::wstring& text) {
+    DWORD size = 0;
+    if (!LazyApi::HttpQueryInfoW(request, query, nullptr, &size, nullptr) &&
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return false;
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+    if (!LazyApi::HttpQueryInfoW(request, query, buffer.data(), &size, nullptr)) return false;
+    text.assign(buffer.data());
+    return true;
+}
+
 bool QueryAnnouncedLength(HINTERNET request, unsigned long long& length) {
     std::wstring text;
     return QueryHeaderText(request, HTTP_QUERY_CONTENT_LENGTH, text) &&
@@ -48,18 +64,18 @@ bool QueryAnnouncedLength(HINTERNET request, unsigned long long& length) {
 // Created anew for writing only and shared with nobody; paths of MAX_PATH or more characters
 // are refused. It may be deleted through its handle, so that a download that stalled takes its
 // partial file with it.
-HANDLE CreateLocalFile(const wchar_t* localPath) {
+ScopedKernelHandle CreateLocalFile(const wchar_t* localPath) {
     DWORD length = GetFullPathNameW(localPath, 0, nullptr, nullptr);
-    if (length == 0) return INVALID_HANDLE_VALUE;
+    if (length == 0) return nullptr;
     std::vector<wchar_t> fullPath(length, L'\0');
     length = GetFullPathNameW(localPath, length, fullPath.data(), nullptr);
-    if (length == 0) return INVALID_HANDLE_VALUE;
+    if (length == 0) return nullptr;
     if (length >= MAX_PATH) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return INVALID_HANDLE_VALUE;
+        return nullptr;
     }
-    return CreateFileW(fullPath.data(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return ScopedKernelHandle(CreateFileW(fullPath.data(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // Copies the response body into the file as it arrives; total counts the bytes written.
@@ -92,10 +108,9 @@ struct LocalTarget {
 
 // A name in a held folder is created there anew, through the folder's handle, whatever stood
 // under it before and whatever the folder's path leads to by now.
-HANDLE CreateTargetFile(const LocalTarget& target) {
+ScopedKernelHandle CreateTargetFile(const LocalTarget& target) {
     if (target.folder == nullptr) return CreateLocalFile(target.path);
-    HANDLE file = CreateFreshFileIn(target.folder, target.name, GENERIC_WRITE | DELETE, 0, nullptr);
-    return file != nullptr ? file : INVALID_HANDLE_VALUE;
+    return CreateFreshFileIn(target.folder, target.name, GENERIC_WRITE | DELETE, 0, nullptr);
 }
 
 HRESULT Download(FuncTrace& scope, const wchar_t* url, const LocalTarget& target,
@@ -112,7 +127,7 @@ HRESULT Download(FuncTrace& scope, const wchar_t* url, const LocalTarget& target
     unsigned long long announced = 0;
     bool hasLength = QueryAnnouncedLength(request, announced);
 
-    ScopedKernelHandle file(CreateTargetFile(target));
+    ScopedKernelHandle file = CreateTargetFile(target);
     if (!file) return TraceFailure(scope, "localFile.Open fail___(lastErr: %d)", GetLastError());
     TraceMsg(scope, "Local file open success.");
 
@@ -136,6 +151,63 @@ HRESULT Download(FuncTrace& scope, const wchar_t* url, const LocalTarget& target
 }
 
 }  // namespace
+
+bool MakeDownloadFolder(FuncTrace& scope, PrivateFolder& folder) {
+    if (folder.Create(MachineTempDirectory(), kDownloadFolderPrefix)) return true;
+    TraceMsg(scope, "TempDir create fail___");
+    return false;
+}
+
+HRESULT FetchIntoFolder(FuncTrace& scope, const PrivateFolder& folder,
+                        const ServiceAddress& service, const std::wstring& path,
+                        const wchar_t* fileName, URLDownCallBack* callback,
+                        InstallDisplay& display) {
+    if (!folder.IsIntact()) return E_ACCESSDENIED;
+    return FetchPublishedFile(scope, service, path, folder.File(fileName), callback, display,
+                              folder.Handle(), fileName);
+}
+
+HRESULT FetchPublishedFile(FuncTrace&, const ServiceAddress& service, const std::wstring& path,
+                           const std::wstring& localPath, URLDownCallBack* callback,
+                           InstallDisplay& display, HANDLE folder, const wchar_t* fileName) {
+    std::wstring url = PublishedFileURL(service, path);
+    // The size only scales the bar: the file may change between the two requests, and an
+    // error page may answer the first one.
+    int size = GetWebFileSize(url.c_str(), service.https);
+    LazyApi::DeleteUrlCacheEntryW(url.c_str());
+    display.SetProgressRange(size);
+    // One engine for both schemes: the platform's moniker download has no wait that Windows
+    // documents an end for, and reports a slow body only once a buffer of its own is full.
+    if (folder != nullptr) return URLDownloadToFileOnHttps(url.c_str(), folder, fileName, callback);
+    return URLDownloadToFileOnHttps(url.c_str(), localPath.c_str(), callback);
+}
+
+int GetWebFileSize(const wchar_t* url, bool https) {
+    FuncTrace scope("VLDownloadDlg::GetWebFileSize");
+    if (url == nullptr) {
+        TraceMsg(scope, "FileURL is NULL___");
+        return -1;
+    }
+    if (*url == L'\0') {
+        TraceMsg(scope, "FileURL is empty___");
+        return -1;
+    }
+
+    // Only the headers are wanted: closing the request without reading drops the body.
+    HttpGetRequest sent;
+    if (FAILED(SendTracedGetRequest(scope, url, https ? kOpenFlagsHttps : kOpenFlagsHttp, sent)))
+        return -1;
+
+    std::wstring lengthText;
+    if (!QueryHeaderText(sent.request.Get(), HTTP_QUERY_CONTENT_LENGTH, lengthText)) {
+        TraceMsg(scope, "HttpFile QueryInfo fail___(LaseErr:%d)", static_cast<int>(GetLastError()));
+        return -1;
+    }
+    sent.request.Close();
+    int size = ParseContentLength(lengthText);
+    TraceMsg(scope, "ServerFileSize: %d", size);
+    return size;
+}
 
 HRESULT URLDownloadToFileOnHttps(const wchar_t* url, const wchar_t* localPath,
                                  URLDownCallBack* callback) {
