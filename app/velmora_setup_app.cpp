@@ -5,7 +5,7 @@
 
 #include "app/preset_address.h"
 #include "app/stamped_pins.h"
-#include "app/startup_report.h"
+#include "app/startup_steps.h"
 #include "log/func_trace.h"
 #include "log/trace_config.h"
 #include "sys/module_info.h"
@@ -26,7 +26,7 @@ BOOL CVelmora_SetupApp::InitInstance() {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), 0xFF};
     InitCommonControlsEx(&controls);
 
-    StartupReport report(*this, scope, modulePath);
+    StartupSteps report(*this, scope, modulePath);
     {
         CVelmora_SetupDlg page(*this, preset.text, preset.https == 1, &report);
         page.DoModal();

@@ -153,7 +153,7 @@ HRESULT Download(FuncTrace& scope, const wchar_t* url, const LocalTarget& target
 }  // namespace
 
 bool MakeDownloadFolder(FuncTrace& scope, PrivateFolder& folder) {
-    if (folder.Create(MachineTempDirectory(), kDownloadFolderPrefix)) return true;
+    if (folder.Create(MachineTempFolder(), kDownloadFolderPrefix)) return true;
     TraceMsg(scope, "TempDir create fail___");
     return false;
 }

@@ -1,7 +1,6 @@
 #include "install/download_check.h"
 
 #include "install/program_image.h"
-#include "sys/scoped_handle.h"
 
 namespace {
 
@@ -36,18 +35,4 @@ bool IsWholeWindowsProgram(HANDLE file) {
         return false;
     HandleReader reader(file);
     return IsWholeProgramImage(static_cast<uint64_t>(size.QuadPart), reader);
-}
-
-bool IsWindowsProgramFile(const std::wstring& path) {
-    ScopedKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && IsWholeWindowsProgram(file.Get());
-}
-
-unsigned long long LogicalFileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
-    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }

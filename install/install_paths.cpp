@@ -19,7 +19,7 @@ bool IsPlainFolder(const std::wstring& path) {
 
 }  // namespace
 
-std::wstring MachineTempDirectory() {
+std::wstring MachineTempFolder() {
     wchar_t buffer[MAX_PATH] = {};
     UINT length = GetSystemWindowsDirectoryW(buffer, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return std::wstring();
@@ -29,10 +29,10 @@ std::wstring MachineTempDirectory() {
     return windows + L"\\Temp";
 }
 
-std::wstring BaseDirectoryPath(const std::wstring& programFiles) {
+std::wstring BaseFolderPath(const std::wstring& programFiles) {
     return programFiles + L"\\Velmora";
 }
 
-std::wstring SiteDirectoryPath(const std::wstring& baseDir, const std::wstring& siteName) {
-    return baseDir + L"\\" + siteName;
+std::wstring SiteFolderPath(const std::wstring& basePath, const std::wstring& siteName) {
+    return basePath + L"\\" + siteName;
 }

@@ -6,13 +6,13 @@
 
 // The machine's own temporary folder, where only administrators may change what others made:
 // "%SystemRoot%\SystemTemp" where it exists as a folder, else "%SystemRoot%\Temp", found through
-// the system's Windows directory (GetSystemWindowsDirectoryW), never through the environment,
-// which the user sets. Empty when the system gives no Windows directory, or one of MAX_PATH
+// the system's Windows folder (GetSystemWindowsDirectoryW), never through the environment,
+// which the user sets. Empty when the system gives no Windows folder, or one of MAX_PATH
 // characters or more.
-std::wstring MachineTempDirectory();
+std::wstring MachineTempFolder();
 
 // "<programFiles>\Velmora".
-std::wstring BaseDirectoryPath(const std::wstring& programFiles);
+std::wstring BaseFolderPath(const std::wstring& programFiles);
 
-// "<baseDir>\<siteName>".
-std::wstring SiteDirectoryPath(const std::wstring& baseDir, const std::wstring& siteName);
+// "<basePath>\<siteName>".
+std::wstring SiteFolderPath(const std::wstring& basePath, const std::wstring& siteName);

@@ -31,7 +31,7 @@ bool RunAndWait(FuncTrace& scope, const char* fileForLog, const wchar_t* paramet
         held.Close();
         return false;
     }
-    std::wstring directory = DirOfPath(path);
+    std::wstring directory = FolderOfPath(path);
     std::wstring commandLine = CommandLineFor(path, parameters);
     std::wstring environment;
     if (!setting.tempFolder.empty())

@@ -6,7 +6,7 @@
 void SplitRegValuePath(const std::wstring& fullPath, std::wstring& keyPath,
                        std::wstring& valueName) {
     std::wstring path = TrimLeadingBackslashes(fullPath);
-    keyPath = TrimTrailingBackslashes(DirOfPath(path));
+    keyPath = TrimTrailingBackslashes(FolderOfPath(path));
     valueName = NameOfPath(path);
 }
 

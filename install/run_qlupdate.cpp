@@ -31,10 +31,10 @@ std::wstring HostValuePath(const std::wstring& host, const wchar_t* rest) {
 // An agent started in a folder that holds an entry of another owner runs with the starting
 // user's own rights, and its folder is the user's as it always was.
 ScopedKernelHandle StartingUserTokenFor(FuncTrace& scope, HANDLE site,
-                                        const std::wstring& siteDir) {
+                                        const std::wstring& sitePath) {
     std::wstring found;
     if (!FindEntryOfAnotherOwner(site, found)) return nullptr;
-    std::wstring entry = found == L"." ? siteDir : siteDir + L"\\" + found;
+    std::wstring entry = found == L"." ? sitePath : sitePath + L"\\" + found;
     TraceMsg(scope, "Not owned by administrators: %S, QLUpdate.exe runs as the user",
              entry.c_str());
     return CreateStartingUserToken();
@@ -82,30 +82,30 @@ StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins
     RegDwordValue(HostValuePath(host, L"Update\\DontQuestionDesktopShortcut")).Write(1);
 
     // The name comes from the server and the program runs elevated: it must name one
-    // directory right below the base directory, nothing else (no separator, stream, dot name,
+    // folder right below the base folder, nothing else (no separator, stream, dot name,
     // reserved device name or name that Windows would change).
     if (!IsPlainFileName(siteName)) {
         TraceMsg(scope, "Site dir create fail___");
         return StepOutcome::Failed;
     }
-    std::wstring programFiles = ProgramFilesDirectory();
+    std::wstring programFiles = ProgramFilesFolder();
     if (programFiles.empty()) {
         TraceMsg(scope, "ProgramFiles folder fail___");
         return StepOutcome::Failed;
     }
-    std::wstring baseDir = BaseDirectoryPath(programFiles);
+    std::wstring basePath = BaseFolderPath(programFiles);
     // Both folders stay held until the grants at the end have gone through their handles.
     ScopedKernelHandle baseHeld;
     ScopedKernelHandle siteHeld;
-    if (!MakeBaseFolder(baseDir, baseHeld)) {
+    if (!MakeBaseFolder(basePath, baseHeld)) {
         TraceMsg(scope, "Velmora basedir create fail___");
         return StepOutcome::Failed;
     }
     UsersGrantsAtEnd grants;
     grants.base = baseHeld.Get();
 
-    std::wstring siteDir = SiteDirectoryPath(baseDir, siteName);
-    siteHeld = MakeSiteFolder(baseHeld.Get(), siteDir, siteName);
+    std::wstring sitePath = SiteFolderPath(basePath, siteName);
+    siteHeld = MakeSiteFolder(baseHeld.Get(), sitePath, siteName);
     if (!siteHeld) {
         TraceMsg(scope, "Site dir create fail___");
         return StepOutcome::Failed;
@@ -117,11 +117,11 @@ StepOutcome RunQLUpdate(const ServiceAddress& service, const PublisherPins& pins
         TraceMsg(scope, "Site dir create fail___");
         return StepOutcome::Failed;
     }
-    ScopedKernelHandle userToken = StartingUserTokenFor(scope, siteHeld.Get(), siteDir);
+    ScopedKernelHandle userToken = StartingUserTokenFor(scope, siteHeld.Get(), sitePath);
     if (userToken) grants.Grant();
 
     ScopedKernelHandle descriptorCopy = PlaceDescriptorCopy(siteHeld.Get(), descriptorHeld.Get());
-    if (!descriptorCopy || !SitePathLeadsToHeldFolder(siteHeld.Get(), siteDir)) {
+    if (!descriptorCopy || !SitePathLeadsToHeldFolder(siteHeld.Get(), sitePath)) {
         TraceMsg(scope, "velmora_server.exe Copy fail___");
         return StepOutcome::Failed;
     }

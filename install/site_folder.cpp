@@ -34,7 +34,7 @@ void GrantUsersAccessOnVista(HANDLE folder) {
 
 TestSeam<SiteFolderMadeHook> g_siteFolderMade{nullptr};
 
-std::wstring ProgramFilesDirectory() {
+std::wstring ProgramFilesFolder() {
     wchar_t folder[MAX_PATH] = {};
     if (!LazyApi::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE))
         return std::wstring();
@@ -47,17 +47,18 @@ bool MakeBaseFolder(const std::wstring& path, ScopedKernelHandle& held) {
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
         CreateDirectoryW(path.c_str(), nullptr);
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-    held = HoldPlainDirectory(path, READ_CONTROL | WRITE_DAC);
+    held = HoldPlainFolder(path, READ_CONTROL | WRITE_DAC);
     return true;
 }
 
 // The base folder is open to Users, so anyone may put a link where the site folder belongs,
 // or empty the base and make it a junction.
-ScopedKernelHandle MakeSiteFolder(HANDLE base, const std::wstring& siteDir,
+ScopedKernelHandle MakeSiteFolder(HANDLE base, const std::wstring& sitePath,
                                   const std::wstring& siteName) {
     // Owned by the Administrators group, whoever the policy would make its owner.
     AdminOnlySecurity owned(AdminOnlySecurity::Access::Inherited);
-    if (base == nullptr || IsReparsePoint(siteDir) || owned.Attributes() == nullptr) return nullptr;
+    if (base == nullptr || IsReparsePoint(sitePath) || owned.Attributes() == nullptr)
+        return nullptr;
     ScopedKernelHandle site =
         OpenOrCreateFolderIn(base, siteName, kSiteFolderAccess, kFolderShare, owned.Attributes());
     if (!site || !IsPlainFolderHandle(site.Get())) return nullptr;
@@ -75,8 +76,8 @@ ScopedKernelHandle PlaceDescriptorCopy(HANDLE site, HANDLE descriptor) {
     return copy;
 }
 
-bool SitePathLeadsToHeldFolder(HANDLE site, const std::wstring& siteDir) {
-    return IsPlainFolderHandle(site) && PathLeadsTo(siteDir, site);
+bool SitePathLeadsToHeldFolder(HANDLE site, const std::wstring& sitePath) {
+    return IsPlainFolderHandle(site) && PathLeadsTo(sitePath, site);
 }
 
 ScopedKernelHandle PlaceAgent(HANDLE site, HANDLE downloaded) {

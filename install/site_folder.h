@@ -17,7 +17,7 @@ constexpr wchar_t kAgentFile[] = L"QLUpdate.exe";
 
 // The Program Files folder; empty when the shell cannot tell, so that a base below the
 // current drive's root is never made.
-std::wstring ProgramFilesDirectory();
+std::wstring ProgramFilesFolder();
 
 // Only an administrator makes entries in the Program Files folder, so the base folder is made
 // by its path; an existing one that is a junction or symbolic link is refused (false). Whether
@@ -26,9 +26,9 @@ std::wstring ProgramFilesDirectory();
 bool MakeBaseFolder(const std::wstring& path, ScopedKernelHandle& held);
 
 // The site folder siteName, opened or made inside the held base by its name and held; a link
-// under that name, or at siteDir, is refused. A new one is owned by the Administrators group
+// under that name, or at sitePath, is refused. A new one is owned by the Administrators group
 // and takes its access from the base.
-ScopedKernelHandle MakeSiteFolder(HANDLE base, const std::wstring& siteDir,
+ScopedKernelHandle MakeSiteFolder(HANDLE base, const std::wstring& sitePath,
                                   const std::wstring& siteName);
 
 // The descriptor's copy, made anew inside the held site folder and held there, unshared for
@@ -36,10 +36,10 @@ ScopedKernelHandle MakeSiteFolder(HANDLE base, const std::wstring& siteDir,
 // junction.
 ScopedKernelHandle PlaceDescriptorCopy(HANDLE site, HANDLE descriptor);
 
-// Whether siteDir leads to the held site folder. The agent's path is started by name, so this
+// Whether sitePath leads to the held site folder. The agent's path is started by name, so this
 // is proven once the folder holds the descriptor's copy, after which neither the folder nor the
 // base above it can be renamed, removed or made a junction until the step ends.
-bool SitePathLeadsToHeldFolder(HANDLE site, const std::wstring& siteDir);
+bool SitePathLeadsToHeldFolder(HANDLE site, const std::wstring& sitePath);
 
 // The agent, written anew from the downloaded file inside the held site folder under an access
 // list for administrators alone, and held for reading before its writer lets go, so that its

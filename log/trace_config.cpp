@@ -63,7 +63,7 @@ TraceSinkSettings ReadTraceSettings() {
     settings.logPath = ReadTraceText(settings.moduleName + L".log.path");
     if (settings.logPath.empty()) {
         std::wstring name = ReadTraceText(settings.moduleName + L".log.name");
-        if (!name.empty()) settings.logPath = DirOfPath(programPath) + L"\\" + name;
+        if (!name.empty()) settings.logPath = FolderOfPath(programPath) + L"\\" + name;
     }
     if (settings.logPath.empty()) settings.logPath = programPath + L".log";
     return settings;

@@ -45,7 +45,7 @@ DWORD CurrentTraceMode();
 // Takes the settings and opens what their mode asks for: a new console, the log file
 // truncated and held to the end, or (append mode) the log file created and closed again at
 // once, as every line reopens it. The file modes write only into a plain file that the user
-// who started the program could write or create without elevation, never a directory, device,
+// who started the program could write or create without elevation, never a folder, device,
 // stream or link; a log file it opens is opened to the Users group where that user could do
 // so. Called once, before the first scope and the second thread.
 void StartTraceSink(const TraceSinkSettings& settings);

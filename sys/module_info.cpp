@@ -22,7 +22,7 @@ std::wstring GetModuleFileNameOf(HMODULE module) {
 
 std::wstring GetModulePath() { return GetModuleFileNameOf(GetModuleHandleW(nullptr)); }
 
-std::wstring GetModuleDir() { return DirOfPath(GetModulePath()); }
+std::wstring GetModuleDir() { return FolderOfPath(GetModulePath()); }
 
 std::wstring GetModuleName() { return NameOfPath(GetModulePath()); }
 

@@ -103,7 +103,7 @@ bool IsPlainFilePath(const std::wstring& path) {
                                                        : rest.substr(slash + 1));
 }
 
-std::wstring DirOfPath(const std::wstring& path) {
+std::wstring FolderOfPath(const std::wstring& path) {
     size_t slash = path.rfind(L'\\');
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }

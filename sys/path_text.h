@@ -6,7 +6,7 @@
 
 // The part of a path before its last backslash (empty without one) and after it (the whole
 // path without one).
-std::wstring DirOfPath(const std::wstring& path);
+std::wstring FolderOfPath(const std::wstring& path);
 std::wstring NameOfPath(const std::wstring& path);
 
 // The stem of a file name: the name without the part from its last full stop on. For a name

@@ -64,7 +64,7 @@ bool IsReparsePoint(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-ScopedKernelHandle HoldPlainDirectory(const std::wstring& path, DWORD extraAccess) {
+ScopedKernelHandle HoldPlainFolder(const std::wstring& path, DWORD extraAccess) {
     ScopedKernelHandle directory(CreateFileW(
         path.c_str(), kFolderHoldAccess | extraAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));

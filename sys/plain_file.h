@@ -9,7 +9,7 @@
 // object itself, never what a junction or symbolic link points to, and refuses anything but
 // the kind of object asked for.
 
-// Whether the open handle is a regular file on a disk: not a directory, device or reparse
+// Whether the open handle is a regular file on a disk: not a folder, device or reparse
 // point, and reachable by this one name only (a second hard link may name a system file).
 bool IsPlainFileHandle(HANDLE file);
 
@@ -30,19 +30,19 @@ bool ReadFinalPath(HANDLE object, std::wstring& path);
 // following it.
 bool IsReparsePoint(const std::wstring& path);
 
-// Opens an existing directory that is no reparse point, shared for reading and writing but not
+// Opens an existing folder that is no reparse point, shared for reading and writing but not
 // for deletion, so that it cannot be renamed or removed while the handle is open (extraAccess
 // is added to what the hold needs, such as the rights to change its access list). Null
 // otherwise. A hold does not keep anyone from emptying the folder and making it a junction:
 // IsPlainFolderHandle and PathLeadsTo tell.
-ScopedKernelHandle HoldPlainDirectory(const std::wstring& path, DWORD extraAccess = 0);
+ScopedKernelHandle HoldPlainFolder(const std::wstring& path, DWORD extraAccess = 0);
 
 // The access a hold of a folder needs: listing, which makes the missing delete sharing bind
 // (an open without read, write or delete access takes part in no sharing check), and reading
 // its attributes.
 constexpr DWORD kFolderHoldAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 
-// Whether the open handle is a directory on a disk that is no reparse point now.
+// Whether the open handle is a folder on a disk that is no reparse point now.
 bool IsPlainFolderHandle(HANDLE folder);
 
 // Whether path, opened without following a link at its end, is the very object the handle

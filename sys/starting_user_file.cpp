@@ -53,7 +53,7 @@ ScopedKernelHandle CreateForUser(const std::wstring& path, DWORD extraAccess) {
     std::wstring native = path;
     std::replace(native.begin(), native.end(), L'/', L'\\');
     std::wstring name = NameOfPath(native);
-    std::wstring folder = name.size() == native.size() ? L"." : DirOfPath(native);
+    std::wstring folder = name.size() == native.size() ? L"." : FolderOfPath(native);
     if (folder.empty() || folder.back() == L':') folder += L'\\';
     ScopedKernelHandle directory = OpenFolderForUser(folder);
     if (!directory) return nullptr;

@@ -26,10 +26,10 @@ inline bool CopyProgram(const std::wstring& from, const std::wstring& to) {
 // A started program that is ended by force if the test is left before it ended by itself.
 class ChildProcess {
   public:
-    // program is started in workingDir, by default its own directory; with stdOut its
+    // program is started in workingFolder, by default its own directory; with stdOut its
     // standard output and error go to that inheritable handle.
     bool Start(const std::wstring& program, const std::wstring& arguments, HANDLE stdOut = nullptr,
-               DWORD creationFlags = 0, const wchar_t* workingDir = nullptr) {
+               DWORD creationFlags = 0, const wchar_t* workingFolder = nullptr) {
         std::wstring commandLine = L"\"" + program + L"\"";
         if (!arguments.empty()) commandLine += L" " + arguments;
         STARTUPINFOW startup = {};
@@ -40,8 +40,8 @@ class ChildProcess {
             startup.hStdError = stdOut;
         }
         PROCESS_INFORMATION info = {};
-        std::wstring directory = workingDir != nullptr
-                                     ? std::wstring(workingDir)
+        std::wstring directory = workingFolder != nullptr
+                                     ? std::wstring(workingFolder)
                                      : std::filesystem::path(program).parent_path().wstring();
         if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, stdOut != nullptr,
                             creationFlags, nullptr, directory.c_str(), &startup, &info)) {

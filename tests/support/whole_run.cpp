@@ -39,7 +39,7 @@ constexpr size_t kLongLine = 4096;
 // How much later than the quiet period a stalled request may be given up.
 constexpr long long kStallMarginMs = 5000;
 
-std::wstring WindowsDir() {
+std::wstring WindowsFolder() {
     wchar_t folder[MAX_PATH] = {};
     GetWindowsDirectoryW(folder, MAX_PATH);
     return folder;
@@ -54,7 +54,7 @@ std::string Lower(std::string text) {
 }
 bool IsOwnDownloadFolder(const std::string& spelled) {
     std::string path = Lower(spelled);
-    std::string root = Lower(fixture::ToUtf8(MachineTempDirectory())) + "\\";
+    std::string root = Lower(fixture::ToUtf8(MachineTempFolder())) + "\\";
     std::string prefix = root + Lower(fixture::ToUtf8(kDownloadFolderPrefix)) + "-";
     return path.size() > prefix.size() && path.rfind(prefix, 0) == 0 &&
            path.find('\\', root.size()) == std::string::npos;
@@ -233,7 +233,7 @@ void ExpectInOrder(const std::vector<std::string>& lines, const std::vector<Expe
 struct ProgramStart {
     std::string program;
     std::string parameters;  // the command line after the program's own name
-    std::string workingDir;
+    std::string workingFolder;
     std::string descriptorBeside;
     std::string temp;
     std::string folderOpen;
@@ -254,7 +254,7 @@ std::vector<ProgramStart> ProgramStarts(const std::wstring& record) {
             rest.erase(0, rest.find_first_not_of(' '));
             starts.back().parameters = rest;
         }
-        if (key == "working_dir") starts.back().workingDir = value;
+        if (key == "working_dir") starts.back().workingFolder = value;
         if (key == "descriptor_beside") starts.back().descriptorBeside = value;
         if (key == "temp") starts.back().temp = value;
         if (key == "folder_open") starts.back().folderOpen = value;
@@ -324,10 +324,10 @@ class RowRun {
             proxy = std::make_unique<UserProxySettings>(ServerPort(L"VELMORA_PROXY_PORT"));
         }
 
-        std::set<std::wstring> programFilesBefore = TreeBelow(ProgramFilesDir());
+        std::set<std::wstring> programFilesBefore = TreeBelow(ProgramFilesFolder());
         std::set<std::wstring> tempBefore = NamesIn(testfiles::TempRoot());
-        std::set<std::wstring> machineTempBefore = NamesIn(MachineTempDirectory());
-        std::set<std::wstring> windowsBefore = NamesIn(WindowsDir());
+        std::set<std::wstring> machineTempBefore = NamesIn(MachineTempFolder());
+        std::set<std::wstring> windowsBefore = NamesIn(WindowsFolder());
         long exitCode = -1;
         std::vector<std::string> lines;
         std::vector<std::string> rawLines;
@@ -387,16 +387,16 @@ class RowRun {
     }
 
     static std::wstring Published(const std::wstring& program, Signing signing) {
-        std::wstring signedDir = fixture::EnvironmentValue(L"VELMORA_SIGNED_DIR_W");
+        std::wstring signedFolder = fixture::EnvironmentValue(L"VELMORA_SIGNED_DIR_W");
         switch (signing) {
             case Signing::AsBuilt:
                 break;
             case Signing::Publisher:
-                return signedDir + L"\\" + program + L"_pinned.exe";
+                return signedFolder + L"\\" + program + L"_pinned.exe";
             case Signing::OtherPublisher:
-                return signedDir + L"\\" + program + L"_other.exe";
+                return signedFolder + L"\\" + program + L"_other.exe";
             case Signing::Tampered:
-                return signedDir + L"\\" + program + L"_tampered.exe";
+                return signedFolder + L"\\" + program + L"_tampered.exe";
         }
         return FixturePath((program + L".exe").c_str());
     }
@@ -423,7 +423,7 @@ class RowRun {
 
     static void ForgetEarlierRuns() {
         RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Velmora\\" + kHost).c_str());
-        testfiles::RemoveTreeOnceFree(ProgramFilesDir() + L"\\Velmora");
+        testfiles::RemoveTreeOnceFree(ProgramFilesFolder() + L"\\Velmora");
         DeleteFileW(TempDescriptor().c_str());
         DeleteFileW(TempDownload().c_str());
     }
@@ -719,12 +719,12 @@ class RowRun {
         for (const ProgramStart& start : starts) {
             if (start.program == "fake_installer") {
                 EXPECT_EQ(start.parameters, m_row.road == Road::Unattended ? "/verysilent" : "");
-                EXPECT_TRUE(IsOwnDownloadFolder(start.workingDir)) << start.workingDir;
+                EXPECT_TRUE(IsOwnDownloadFolder(start.workingFolder)) << start.workingFolder;
                 // Its temporary folder is its own folder, never the user's.
-                EXPECT_EQ(start.temp, start.workingDir);
+                EXPECT_EQ(start.temp, start.workingFolder);
             } else {
                 EXPECT_EQ(start.parameters, "-ou");
-                EXPECT_EQ(start.workingDir, fixture::ToUtf8(SiteDir(m_row.site)));
+                EXPECT_EQ(start.workingFolder, fixture::ToUtf8(SiteFolder(m_row.site)));
                 EXPECT_EQ(start.descriptorBeside, "1");
                 if (!m_row.agentFolderOpen.empty()) {
                     EXPECT_EQ(start.folderOpen, m_row.agentFolderOpen)
@@ -748,7 +748,7 @@ class RowRun {
                     const std::set<std::wstring>& machineTempBefore,
                     const std::set<std::wstring>& windowsBefore) const {
         std::set<std::wstring> programFilesNew =
-            Minus(TreeBelow(ProgramFilesDir()), programFilesBefore);
+            Minus(TreeBelow(ProgramFilesFolder()), programFilesBefore);
         EXPECT_EQ(Minus(m_row.programFilesNew, programFilesNew), std::set<std::wstring>())
             << "missing below Program Files";
         EXPECT_EQ(Minus(programFilesNew, m_row.programFilesNew), std::set<std::wstring>())
@@ -759,11 +759,11 @@ class RowRun {
         EXPECT_EQ(tempNew, std::set<std::wstring>())
             << "stray in the temporary folder:" << Joined(tempNew);
         std::set<std::wstring> machineTempNew =
-            Minus(NamesIn(MachineTempDirectory()), machineTempBefore);
+            Minus(NamesIn(MachineTempFolder()), machineTempBefore);
         EXPECT_EQ(machineTempNew, std::set<std::wstring>())
             << "stray in the machine's temporary folder:" << Joined(machineTempNew);
         // A site name that climbs out of the base folder never carries the descriptor there.
-        EXPECT_EQ(Minus(NamesIn(WindowsDir()), windowsBefore), std::set<std::wstring>())
+        EXPECT_EQ(Minus(NamesIn(WindowsFolder()), windowsBefore), std::set<std::wstring>())
             << "new in the Windows folder";
     }
 
@@ -808,7 +808,7 @@ std::vector<std::wstring> OwnDownloadFolders() {
     std::vector<std::wstring> folders;
     std::wstring prefix = std::wstring(kDownloadFolderPrefix) + L"-";
     std::error_code error;
-    std::filesystem::directory_iterator it(MachineTempDirectory(), error);
+    std::filesystem::directory_iterator it(MachineTempFolder(), error);
     for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
         if (it->path().filename().wstring().rfind(prefix, 0) == 0)
             folders.push_back(it->path().wstring());

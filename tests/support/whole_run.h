@@ -49,14 +49,14 @@ inline std::string TimedOutLine(unsigned long periodMs) {
 inline std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 // The Program Files folder the 32-bit program sees.
-inline std::wstring ProgramFilesDir() {
+inline std::wstring ProgramFilesFolder() {
     wchar_t folder[MAX_PATH] = {};
     SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE);
     return folder;
 }
 
-inline std::wstring SiteDir(const std::string& site = "Sales") {
-    return ProgramFilesDir() + L"\\Velmora\\" + Wide(site);
+inline std::wstring SiteFolder(const std::string& site = "Sales") {
+    return ProgramFilesFolder() + L"\\Velmora\\" + Wide(site);
 }
 
 inline std::wstring ServerRoot() { return fixture::EnvironmentValue(L"VELMORA_SERVER_ROOT_W"); }

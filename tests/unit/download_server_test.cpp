@@ -125,7 +125,7 @@ TEST_P(DownloadServerTest, DownloadIntoAHeldFolderWritesThroughItsHandle) {
     std::wstring moved = m_folder.File(L"moved");
     ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
     ASSERT_TRUE(WriteWholeFile(dir + L"\\into.exe", "stood there before"));
-    ScopedKernelHandle folder = HoldPlainDirectory(dir);
+    ScopedKernelHandle folder = HoldPlainFolder(dir);
     ASSERT_TRUE(folder.IsValid());
     bool movedAway = MoveFileW(dir.c_str(), moved.c_str()) != FALSE;
     if (movedAway) {

@@ -112,7 +112,7 @@ struct DaclSource {
     std::vector<BYTE> (*read)(const TempFolder& dir);
 };
 
-std::vector<BYTE> DirectoryDacl(const TempFolder& dir) { return ReadFileDaclCopy(dir.Path()); }
+std::vector<BYTE> FolderDacl(const TempFolder& dir) { return ReadFileDaclCopy(dir.Path()); }
 
 std::vector<BYTE> FileDacl(const TempFolder& dir) {
     std::wstring file = dir.File(L"granted.txt");
@@ -148,7 +148,7 @@ TEST_P(UsersFirstDacl, PutsOneUsersEntryFirstAndKeepsTheRest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, UsersFirstDacl,
-                         ::testing::Values(DaclSource{"directory", DirectoryDacl},
+                         ::testing::Values(DaclSource{"directory", FolderDacl},
                                            DaclSource{"file", FileDacl},
                                            DaclSource{"three entries", ThreeEntryDacl}),
                          [](const auto& info) {
@@ -379,7 +379,7 @@ TEST(PrivateFolderTest, MakesAHeldFolderAndRemovesItWithEverythingInIt) {
         PrivateFolder folder;
         ASSERT_TRUE(folder.Create(parent.Path(), L"Probe"));
         path = folder.Path();
-        EXPECT_EQ(Lowered(DirOfPath(path)), Lowered(parent.Path()));
+        EXPECT_EQ(Lowered(FolderOfPath(path)), Lowered(parent.Path()));
         std::wstring name = NameOfPath(path);
         ASSERT_EQ(name.size(), 6u + 32u) << fixture::ToUtf8(name);
         EXPECT_EQ(name.substr(0, 6), L"Probe-");
@@ -446,8 +446,8 @@ TEST(FileInFolder, OpensOnlyWhatItIsAskedFor) {
     EXPECT_TRUE(HoldPlainFile(plain).IsValid());
     EXPECT_FALSE(HoldPlainFile(linked).IsValid()) << "a second hard link";
     EXPECT_FALSE(HoldPlainFile(dir.Path()).IsValid()) << "a folder";
-    EXPECT_FALSE(HoldPlainDirectory(plain).IsValid()) << "a file";
-    ScopedKernelHandle folder = HoldPlainDirectory(dir.Path());
+    EXPECT_FALSE(HoldPlainFolder(plain).IsValid()) << "a file";
+    ScopedKernelHandle folder = HoldPlainFolder(dir.Path());
     ASSERT_TRUE(folder.IsValid());
     EXPECT_TRUE(PathLeadsTo(dir.Path(), folder.Get()));
     EXPECT_FALSE(PathLeadsTo(plain, folder.Get()));

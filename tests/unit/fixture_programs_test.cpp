@@ -12,13 +12,12 @@ namespace {
 
 constexpr DWORD kChildTimeoutMs = 30000;
 
-
 // Starts a program in a working directory and waits for it; its exit code, or -1 when it
 // could not be started or did not end in time.
-long RunIn(const std::wstring& workingDir, const std::wstring& program,
+long RunIn(const std::wstring& workingFolder, const std::wstring& program,
            const std::wstring& arguments) {
     ChildProcess child;
-    if (!child.Start(program, arguments, nullptr, 0, workingDir.c_str())) return -1;
+    if (!child.Start(program, arguments, nullptr, 0, workingFolder.c_str())) return -1;
     return child.WaitForExit(kChildTimeoutMs);
 }
 
@@ -45,8 +44,8 @@ struct FixtureCase {
     const char* label;
     const wchar_t* program;
     const wchar_t* arguments;  // nullptr: the program's path alone
-    const wchar_t* workingDirBelowScratch;
-    bool descriptorInWorkingDir;
+    const wchar_t* workingFolderBelowScratch;
+    bool descriptorInWorkingFolder;
     const char* descriptorBeside;  // nullptr: not recorded
 };
 
@@ -64,11 +63,11 @@ TEST(FixturePrograms, RecordHowTheyWereStarted) {
     };
     for (const FixtureCase& c : cases) {
         SCOPED_TRACE(c.label);
-        const std::wstring workingDir = scratch.File(c.workingDirBelowScratch);
-        CreateDirectoryW(workingDir.c_str(), nullptr);
-        const std::wstring descriptor = workingDir + L"\\velmora_server.exe";
+        const std::wstring workingFolder = scratch.File(c.workingFolderBelowScratch);
+        CreateDirectoryW(workingFolder.c_str(), nullptr);
+        const std::wstring descriptor = workingFolder + L"\\velmora_server.exe";
         DeleteFileW(descriptor.c_str());
-        if (c.descriptorInWorkingDir) {
+        if (c.descriptorInWorkingFolder) {
             ASSERT_TRUE(WriteWholeFile(descriptor, "<servicename>Sales</servicename>\n"));
         }
         DeleteFileW(record.c_str());
@@ -76,19 +75,19 @@ TEST(FixturePrograms, RecordHowTheyWereStarted) {
         const std::wstring program = FixturePath((std::wstring(c.program) + L".exe").c_str());
         std::wstring commandLine = L"\"" + program + L"\"";
         if (c.arguments != nullptr) commandLine += std::wstring(L" ") + c.arguments;
-        EXPECT_EQ(RunIn(workingDir, program, c.arguments != nullptr ? c.arguments : L""), 0);
+        EXPECT_EQ(RunIn(workingFolder, program, c.arguments != nullptr ? c.arguments : L""), 0);
 
         std::map<std::string, std::string> seen = ParseRecord(ReadWholeFile(record));
         EXPECT_EQ(seen["program"], fixture::ToUtf8(c.program));
         EXPECT_EQ(seen["command_line"], fixture::ToUtf8(commandLine));
-        EXPECT_EQ(seen["working_dir"], fixture::ToUtf8(workingDir));
+        EXPECT_EQ(seen["working_dir"], fixture::ToUtf8(workingFolder));
         if (c.descriptorBeside != nullptr) {
             EXPECT_EQ(seen["descriptor_beside"], c.descriptorBeside);
         } else {
             EXPECT_EQ(seen.count("descriptor_beside"), 0u);
         }
         DeleteFileW(descriptor.c_str());
-        RemoveDirectoryW(workingDir.c_str());
+        RemoveDirectoryW(workingFolder.c_str());
     }
 }
 

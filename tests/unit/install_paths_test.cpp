@@ -8,13 +8,13 @@
 namespace {
 
 // Found through the Windows directory, whatever the user's environment says.
-TEST(InstallPaths, MachineTempDirectoryLiesInTheWindowsDirectory) {
+TEST(InstallPaths, MachineTempFolderLiesInTheWindowsFolder) {
     wchar_t windows[MAX_PATH] = {};
     ASSERT_GT(GetSystemWindowsDirectoryW(windows, MAX_PATH), 0u);
     wchar_t savedTemp[MAX_PATH] = {};
     GetEnvironmentVariableW(L"TEMP", savedTemp, MAX_PATH);
     SetEnvironmentVariableW(L"TEMP", L"C:\\users");
-    std::wstring dir = MachineTempDirectory();
+    std::wstring dir = MachineTempFolder();
     SetEnvironmentVariableW(L"TEMP", savedTemp);
     std::wstring systemTemp = std::wstring(windows) + L"\\SystemTemp";
     DWORD systemTempAttributes = GetFileAttributesW(systemTemp.c_str());
@@ -26,10 +26,10 @@ TEST(InstallPaths, MachineTempDirectoryLiesInTheWindowsDirectory) {
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-TEST(InstallPaths, BaseAndSiteDirectories) {
-    std::wstring base = BaseDirectoryPath(L"C:\\Program Files (x86)");
+TEST(InstallPaths, BaseAndSiteFolders) {
+    std::wstring base = BaseFolderPath(L"C:\\Program Files (x86)");
     EXPECT_EQ(base, L"C:\\Program Files (x86)\\Velmora");
-    EXPECT_EQ(SiteDirectoryPath(base, L"Sales"), L"C:\\Program Files (x86)\\Velmora\\Sales");
+    EXPECT_EQ(SiteFolderPath(base, L"Sales"), L"C:\\Program Files (x86)\\Velmora\\Sales");
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ TEST(PathText, PartsTable) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "path " << c.path);
-        EXPECT_EQ(DirOfPath(c.path), c.dir);
+        EXPECT_EQ(FolderOfPath(c.path), c.dir);
         EXPECT_EQ(NameOfPath(c.path), c.name);
         EXPECT_EQ(StemOfPathOrEmpty(c.path), c.stemOfPathOrEmpty);
         EXPECT_EQ(StemOfNameOrWholeName(NameOfPath(c.path)), c.stemOfNameOrWholeName);

@@ -91,11 +91,11 @@ std::wstring AccessListOf(const std::wstring& path) {
 const char kBaseFileContent[] = "a file where the base folder belongs";
 
 void FileInPlaceOfBase(Run&) {
-    ASSERT_TRUE(WriteWholeFile(ProgramFilesDir() + L"\\Velmora", kBaseFileContent));
+    ASSERT_TRUE(WriteWholeFile(ProgramFilesFolder() + L"\\Velmora", kBaseFileContent));
 }
 
 void BaseFileUnchanged(Run&) {
-    std::wstring path = ProgramFilesDir() + L"\\Velmora";
+    std::wstring path = ProgramFilesFolder() + L"\\Velmora";
     DWORD attributes = GetFileAttributesW(path.c_str());
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY));
     EXPECT_EQ(ReadWholeFile(path), kBaseFileContent);
@@ -643,14 +643,14 @@ WholeRun SiteFolderLink() {
     row.lines.push_back(Line("SiteName: Sales"));
     row.lines.push_back(Line("Site dir create fail___"));
     row.arrange = [](Run& run) {
-        std::wstring base = ProgramFilesDir() + L"\\Velmora";
+        std::wstring base = ProgramFilesFolder() + L"\\Velmora";
         CreateDirectoryW(base.c_str(), nullptr);
         run.target = run.folder.File(L"elsewhere");
         CreateDirectoryW(run.target.c_str(), nullptr);
         run.targetMode = ModeBits(run.target);
-        ASSERT_TRUE(RunShell(L"rm -f '" + UnixPath(SiteDir()) + L"'; ln -s '" +
-                             UnixPath(run.target) + L"' '" + UnixPath(SiteDir()) + L"'"));
-        DWORD attributes = GetFileAttributesW(SiteDir().c_str());
+        ASSERT_TRUE(RunShell(L"rm -f '" + UnixPath(SiteFolder()) + L"'; ln -s '" +
+                             UnixPath(run.target) + L"' '" + UnixPath(SiteFolder()) + L"'"));
+        DWORD attributes = GetFileAttributesW(SiteFolder().c_str());
         ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
         ASSERT_TRUE(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
     };
@@ -658,7 +658,7 @@ WholeRun SiteFolderLink() {
         EXPECT_FALSE(Exists(run.target + L"\\velmora_server.exe"));
         EXPECT_FALSE(Exists(run.target + L"\\QLUpdate.exe"));
         EXPECT_EQ(ModeBits(run.target), run.targetMode) << "the link's target got the grant";
-        EXPECT_TRUE(RunShell(L"rm -f '" + UnixPath(SiteDir()) + L"'"));
+        EXPECT_TRUE(RunShell(L"rm -f '" + UnixPath(SiteFolder()) + L"'"));
     };
     return row;
 }
@@ -674,9 +674,9 @@ bool g_siteTurned = false;
 void TurnSiteFolderIntoLink() {
     if (g_siteTurned) return;
     g_siteTurned = true;
-    EXPECT_TRUE(RunShell(L"mv '" + UnixPath(SiteDir()) + L"' '" + UnixPath(g_siteMovedTo) +
+    EXPECT_TRUE(RunShell(L"mv '" + UnixPath(SiteFolder()) + L"' '" + UnixPath(g_siteMovedTo) +
                          L"' && ln -s '" + UnixPath(g_siteLinkTarget) + L"' '" +
-                         UnixPath(SiteDir()) + L"'"));
+                         UnixPath(SiteFolder()) + L"'"));
 }
 
 // The site folder becomes a link right after the step made and opened it (a seam: the hook runs
@@ -702,7 +702,7 @@ WholeRun SiteFolderTurnedIntoLink() {
         EXPECT_TRUE(Exists(g_siteMovedTo)) << "the folder was not moved";
         EXPECT_EQ(NamesIn(run.target), std::set<std::wstring>()) << "written through the link";
         EXPECT_EQ(ModeBits(run.target), run.targetMode) << "the link's target got the grant";
-        EXPECT_TRUE(RunShell(L"rm -f '" + UnixPath(SiteDir()) + L"'"));
+        EXPECT_TRUE(RunShell(L"rm -f '" + UnixPath(SiteFolder()) + L"'"));
     };
     return row;
 }
@@ -740,7 +740,7 @@ WholeRun AgentRunsInAnAdminOnlyFolder() {
     row.verify = [](Run&) {
         // Opened to Users in the end, as the base folder, which was never locked: the lock
         // leaves nothing behind.
-        EXPECT_EQ(ModeBits(SiteDir()), ModeBits(ProgramFilesDir() + L"\\Velmora"));
+        EXPECT_EQ(ModeBits(SiteFolder()), ModeBits(ProgramFilesFolder() + L"\\Velmora"));
     };
     return row;
 }
@@ -754,12 +754,12 @@ WholeRun AgentFailsInAnAdminOnlyFolder() {
     row.lines.push_back(Line(kAgentFail));
     row.arrange = [](Run& run) { OwnersAsTheNamesSay(run); };
     row.verify = [](Run&) {
-        EXPECT_EQ(AccessListOf(SiteDir()), AccessListOf(ProgramFilesDir() + L"\\Velmora"));
+        EXPECT_EQ(AccessListOf(SiteFolder()), AccessListOf(ProgramFilesFolder() + L"\\Velmora"));
     };
     return row;
 }
 
-std::wstring SiteEntry(const wchar_t* name) { return SiteDir() + L"\\" + name; }
+std::wstring SiteEntry(const wchar_t* name) { return SiteFolder() + L"\\" + name; }
 
 std::string RunsAsTheUser(const wchar_t* name) {
     return "Not owned by administrators: " + fixture::ToUtf8(SiteEntry(name)) +
@@ -778,7 +778,7 @@ WholeRun ForeignEntryInTheSiteFolder() {
                  Line(trace_test::EntryText("AddFileAccessAllowedRights")), Line(kAgentRun)};
     row.arrange = [](Run& run) {
         OwnersAsTheNamesSay(run);
-        ASSERT_TRUE(std::filesystem::create_directories(SiteDir()));
+        ASSERT_TRUE(std::filesystem::create_directories(SiteFolder()));
         ASSERT_TRUE(WriteWholeFile(SiteEntry(L"planted.dll"), "the user's"));
     };
     row.verify = [](Run&) { EXPECT_EQ(ReadWholeFile(SiteEntry(L"planted.dll")), "the user's"); };
@@ -795,7 +795,7 @@ WholeRun RerunAfterTheAgentWroteAsTheUser() {
     row.lines = {Line("SiteName: Sales"), Line(RunsAsTheUser(L"written.txt")), Line(kAgentRun)};
     row.arrange = [](Run& run) {
         OwnersAsTheNamesSay(run);
-        ASSERT_TRUE(std::filesystem::create_directories(SiteDir()));
+        ASSERT_TRUE(std::filesystem::create_directories(SiteFolder()));
         ASSERT_TRUE(WriteWholeFile(SiteEntry(L"velmora_server.exe"), kGoodDescriptor));
         ASSERT_TRUE(CopyProgram(FixturePath(L"fake_agent.exe"), SiteEntry(L"QLUpdate.exe")));
         ASSERT_TRUE(WriteWholeFile(SiteEntry(L"written.txt"), "the agent's, as the user"));

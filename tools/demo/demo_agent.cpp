@@ -12,6 +12,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     demo::ShowBriefly(L"Velmora update agent (demo)",
                       L"The Velmora update agent is checking for updates...\n\nStarted with:\n" +
                           std::wstring(GetCommandLineW()) + L"\n\nIn:\n" +
-                          fixture::CurrentDirectory());
+                          fixture::CurrentFolder());
     return 0;
 }

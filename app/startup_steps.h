@@ -14,13 +14,13 @@ class CVelmora_SetupApp;
 // system version that decides the layer is asked for on a thread of its own once the page
 // shows: the workstation service's DLL brings several more, which then load while the page is
 // already up.
-class StartupReport : public DeferredStartup {
+class StartupSteps : public DeferredStartup {
   public:
-    StartupReport(CVelmora_SetupApp& app, FuncTrace& scope, std::wstring modulePath);
-    ~StartupReport();
+    StartupSteps(CVelmora_SetupApp& app, FuncTrace& scope, std::wstring modulePath);
+    ~StartupSteps();
 
-    StartupReport(const StartupReport&) = delete;
-    StartupReport& operator=(const StartupReport&) = delete;
+    StartupSteps(const StartupSteps&) = delete;
+    StartupSteps& operator=(const StartupSteps&) = delete;
 
     // Asks for the system version on a thread of its own, which posts doneMessage to page when
     // it has the answer; only the first call does.

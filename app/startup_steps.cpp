@@ -1,4 +1,4 @@
-#include "app/startup_report.h"
+#include "app/startup_steps.h"
 
 #include <system_error>
 #include <utility>
@@ -9,16 +9,16 @@
 #include "sys/os_version.h"
 #include "sys/path_text.h"
 
-StartupReport::StartupReport(CVelmora_SetupApp& app, FuncTrace& scope, std::wstring modulePath)
+StartupSteps::StartupSteps(CVelmora_SetupApp& app, FuncTrace& scope, std::wstring modulePath)
     : m_app(app), m_scope(scope), m_modulePath(std::move(modulePath)) {}
 
-StartupReport::~StartupReport() {
+StartupSteps::~StartupSteps() {
     if (m_osVersionThread.joinable()) m_osVersionThread.join();
 }
 
-void StartupReport::AskOsVersion() { m_osVersionKnown = GetOSVersion(m_osMajor, m_osMinor); }
+void StartupSteps::AskOsVersion() { m_osVersionKnown = GetOSVersion(m_osMajor, m_osMinor); }
 
-void StartupReport::Begin(HWND page, UINT doneMessage) {
+void StartupSteps::Begin(HWND page, UINT doneMessage) {
     if (m_started || m_written) return;
     m_started = true;
     try {
@@ -32,7 +32,7 @@ void StartupReport::Begin(HWND page, UINT doneMessage) {
     }
 }
 
-void StartupReport::Finish() {
+void StartupSteps::Finish() {
     if (m_written) return;
     m_written = true;
     if (m_osVersionThread.joinable())
