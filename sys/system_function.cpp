@@ -18,38 +18,33 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     return LoadLibraryW(path.c_str());
 }
 
-// Each loaded DLL is kept in a function-local static, which the language initialises once even
-// when the interface thread and the installation worker get there together.
+// Each loaded DLL is kept in a function-local static, one per DLL, which the language
+// initialises once even when the interface thread and the installation worker get there
+// together.
+template <SystemDll dll>
+HMODULE LoadedOnce(const wchar_t* name) {
+    static const HMODULE module = LoadSystemLibrary(name);
+    return module;
+}
+
 HMODULE SystemModule(SystemDll dll) {
     switch (dll) {
         case SystemDll::Kernel32:
             return GetModuleHandleW(L"kernel32.dll");
         case SystemDll::NtDll:
             return GetModuleHandleW(L"ntdll.dll");
-        case SystemDll::Version: {
-            static const HMODULE module = LoadSystemLibrary(L"version.dll");
-            return module;
-        }
-        case SystemDll::NetApi32: {
-            static const HMODULE module = LoadSystemLibrary(L"netapi32.dll");
-            return module;
-        }
-        case SystemDll::Shell32: {
-            static const HMODULE module = LoadSystemLibrary(L"shell32.dll");
-            return module;
-        }
-        case SystemDll::Ole32: {
-            static const HMODULE module = LoadSystemLibrary(L"ole32.dll");
-            return module;
-        }
-        case SystemDll::WinInet: {
-            static const HMODULE module = LoadSystemLibrary(L"wininet.dll");
-            return module;
-        }
-        case SystemDll::WinTrust: {
-            static const HMODULE module = LoadSystemLibrary(L"wintrust.dll");
-            return module;
-        }
+        case SystemDll::Version:
+            return LoadedOnce<SystemDll::Version>(L"version.dll");
+        case SystemDll::NetApi32:
+            return LoadedOnce<SystemDll::NetApi32>(L"netapi32.dll");
+        case SystemDll::Shell32:
+            return LoadedOnce<SystemDll::Shell32>(L"shell32.dll");
+        case SystemDll::Ole32:
+            return LoadedOnce<SystemDll::Ole32>(L"ole32.dll");
+        case SystemDll::WinInet:
+            return LoadedOnce<SystemDll::WinInet>(L"wininet.dll");
+        case SystemDll::WinTrust:
+            return LoadedOnce<SystemDll::WinTrust>(L"wintrust.dll");
     }
     return nullptr;
 }
