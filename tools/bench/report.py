@@ -4,10 +4,12 @@
     report.py [LABEL=]SAMPLES[,SAMPLES...] ...
 
 One column group per build (LABEL), one samples file per whole run. Each sample line is
-"name value". Every row sets a figure against the floor measured in the same run; a run's
-ratio is the figure's median over the floor's median, figure / floor, so for times, sizes and
-memory lower is better and for throughput higher is better; the goal column says which way
-each one points. A figure's cell shows its median and, in brackets, the least and greatest
+"name value". Every row sets a figure against the floor measured in the same run, figure /
+floor, so for times, sizes and memory lower is better and for throughput higher is better; the
+goal column says which way each one points. Where each sample of the figure was taken next to
+one of its floor, a run's ratio is the median of those pairs' ratios, so that what drifts
+while a run goes on (the host, the Wine server) weighs on both sides of each ratio alike;
+elsewhere it is the figure's median over the floor's median. A figure's cell shows its median and, in brackets, the least and greatest
 sample of all runs. With several runs the ratio is the median of the runs' ratios, each run's
 ratio listed after it, and the goal counts as met only on that median. Rows whose samples are
 missing (parts left out) are skipped.
@@ -39,14 +41,18 @@ class Row:
     the goal as a test on the ratio (or on the figure itself, for the setup's overhead)."""
 
     def __init__(self, figure, unit, values, floor, floor_values, goal, met, context="",
-                 absolute=False):
+                 absolute=False, paired=False):
         self.figure, self.unit, self.values = figure, unit, values
         self.floor, self.floor_values = floor, floor_values
         self.goal, self.met, self.context = goal, met, context
         # A goal on the figure itself: its floor is shown for scale, and no ratio is judged.
         self.absolute = absolute
+        # The i-th sample of the figure was taken next to the i-th of the floor.
+        self.paired = paired and len(values) == len(floor_values)
 
     def ratio(self):
+        if self.paired:
+            return statistics.median(v / f for v, f in zip(self.values, self.floor_values))
         return statistics.median(self.values) / statistics.median(self.floor_values)
 
 
@@ -73,7 +79,7 @@ def rows(s):
     if has("startup_setup", "startup_floor"):
         out.append(Row("start-up to address page", "ms", [v * 1000 for v in s["startup_setup"]],
                        "minimal dialog", [v * 1000 for v in s["startup_floor"]], "<= 1.1x",
-                       lambda r, v: r <= 1.1))
+                       lambda r, v: r <= 1.1, paired=True))
     if has("download_mib"):
         mib = median("download_mib")
         # The engine against the same platform calls in a minimal loop, over both schemes;
@@ -92,7 +98,7 @@ def rows(s):
             out.append(Row("direct engine %s %d MiB" % (scheme, mib), "MiB/s",
                            rates(mib, s[name]), "wininet floor %s" % scheme,
                            rates(mib, s[floor_name]), ">= %.2fx" % goal,
-                           lambda r, v, goal=goal: r >= goal, ", ".join(context)))
+                           lambda r, v, goal=goal: r >= goal, ", ".join(context), paired=True))
         if has("direct_https_peak", "direct_small_peak"):
             out.append(Row("direct peak memory, %d MiB" % mib, "MiB",
                            [v / MIB for v in s["direct_https_peak"]],
@@ -109,10 +115,10 @@ def rows(s):
             out.append(Row("trace mode %d, 2 threads%s" % (mode, label), "ms/1k lines",
                            [1e6 / v for v in s[name]], floor_name,
                            [1e6 / v for v in s[floor_key]], "<= %.1fx" % goal,
-                           lambda r, v, goal=goal: r <= goal))
+                           lambda r, v, goal=goal: r <= goal, paired=True))
     if has("scope_off_ns", "bare_stream_ns"):
         out.append(Row("scope, tracing off", "ns", s["scope_off_ns"], "bare ostream",
-                       s["bare_stream_ns"], "<= 1.1x", lambda r, v: r <= 1.1))
+                       s["bare_stream_ns"], "<= 1.1x", lambda r, v: r <= 1.1, paired=True))
     if has("setup_seconds", "payload_installer_seconds", "payload_agent_seconds",
            "startup_floor"):
         # Neither the page timers of an unattended run nor the two programs it starts and
@@ -126,7 +132,7 @@ def rows(s):
     if has("pin_check_ms", "pin_floor_ms"):
         out.append(Row("publisher check, signed fixture", "ms", s["pin_check_ms"],
                        "bare WinVerifyTrust", s["pin_floor_ms"], "<= 1.1x",
-                       lambda r, v: r <= 1.1))
+                       lambda r, v: r <= 1.1, paired=True))
     return out
 
 
