@@ -106,7 +106,10 @@ how_it_ended() {
 
 # measure FIGURE PROCESS COMMAND...: runs COMMAND and leaves what it printed in $measured. A
 # run that does not end well is named, with its process and the figure it was measuring, and
-# made once more; a second such run ends the bench with that line.
+# made once more; a second such run ends the bench with that line. Under 32-bit Wine about one
+# http download in a hundred ends so, killed by SIGSEGV after its figure was printed: WinINet
+# starts its keep-alive collector thread when the request handle closes, and Wine's signal
+# handler faults on that thread if the process ends before the thread has started.
 measured=""
 measure() {
   local figure=$1 process=$2 attempt status line
