@@ -9,8 +9,8 @@ floor, so for times, sizes and memory lower is better and for throughput higher 
 goal column says which way each one points. Where each sample of the figure was taken next to
 one of its floor, a run's ratio is the median of those pairs' ratios, so that what drifts
 while a run goes on (the host, the Wine server) weighs on both sides of each ratio alike;
-elsewhere it is the figure's median over the floor's median. A figure's cell shows its median and, in brackets, the least and greatest
-sample of all runs. With several runs the ratio is the median of the runs' ratios, each run's
+elsewhere it is the figure's median over the floor's median. A figure's cell shows its median
+and, in brackets, the least and greatest sample of all runs. With several runs the ratio is the median of the runs' ratios, each run's
 ratio listed after it, and the goal counts as met only on that median. Rows whose samples are
 missing (parts left out) are skipped.
 """

@@ -121,27 +121,17 @@ double AppendingLinesPerSecond(const std::wstring& path, bool proved) {
     return LinesPerSecondOnThreads(kAppendLinesPerThread, append);
 }
 
-double NanosecondsPerScopeOff() {
-    Stopwatch watch;
-    for (int i = 0; i < kScopesOff; ++i) FuncTrace scope("VLDownloadDlg::URLDownloadToFileOnHttps");
-    return watch.Seconds() * 1e9 / kScopesOff;
-}
-
-double NanosecondsPerBareStream() {
-    Stopwatch watch;
-    for (int i = 0; i < kScopesOff; ++i) std::ostream stream(nullptr);
-    return watch.Seconds() * 1e9 / kScopesOff;
-}
-
 // A stream of its own class, without a buffer and with nothing else.
 class DerivedStream : public std::ostream {
   public:
     DerivedStream() : std::ostream(nullptr) {}
 };
 
-double NanosecondsPerDerivedStream() {
+// The nanoseconds one Stream made from args and ended again takes.
+template <typename Stream, typename... Args>
+double NanosecondsPerStream(Args... args) {
     Stopwatch watch;
-    for (int i = 0; i < kScopesOff; ++i) DerivedStream stream;
+    for (int i = 0; i < kScopesOff; ++i) Stream stream(args...);
     return watch.Seconds() * 1e9 / kScopesOff;
 }
 
@@ -173,9 +163,10 @@ int wmain(int argc, wchar_t** argv) {
         fprintf(stderr, "mode3_lines_per_s %.0f\n",
                 TraceLinesPerSecond(TraceFileAppend, logPath, kAppendLinesPerThread));
         DeleteFileW(logPath.c_str());
-        fprintf(stderr, "bare_stream_ns %.1f\n", NanosecondsPerBareStream());
-        fprintf(stderr, "scope_off_ns %.1f\n", NanosecondsPerScopeOff());
-        fprintf(stderr, "derived_stream_ns %.1f\n", NanosecondsPerDerivedStream());
+        fprintf(stderr, "bare_stream_ns %.1f\n", NanosecondsPerStream<std::ostream>(nullptr));
+        fprintf(stderr, "scope_off_ns %.1f\n",
+                NanosecondsPerStream<FuncTrace>("VLDownloadDlg::URLDownloadToFileOnHttps"));
+        fprintf(stderr, "derived_stream_ns %.1f\n", NanosecondsPerStream<DerivedStream>());
     }
     return 0;
 }
